@@ -1,0 +1,44 @@
+// The table of open data files (slots 1..40, slot 0 scratch for the reset),
+// opening a file through its dictionary under ddf\, key and record lengths,
+// and the reset that closes every file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/record_engine.h"
+
+namespace xt {
+
+struct Program;
+
+constexpr int16_t kStatusAlreadyOpen = 1002;
+constexpr int16_t kStatusNoFreeSlot = 1003;
+constexpr int16_t kStatusNoSuchKey = 1004;
+constexpr int kDataBufferSize = 1536;
+constexpr int kFileSlots = 40;
+
+struct FileSlot {
+  int16_t fileId = 0;  // 0 = free
+  uint8_t positionBlock[kPositionBlockSize] = {};
+  uint8_t* recordAddress = nullptr;  // the caller's record buffer
+  int32_t recordLength = 0;
+  int16_t keyNumber = 0;
+  std::string keyBuffer;
+  int16_t lockMode = 0;
+};
+
+struct FileTable {
+  FileSlot slots[kFileSlots + 1];
+  std::string lockModeStack;  // (slot, mode) byte pairs
+};
+
+int16_t findFileSlot(const Program& program, int16_t fileId);
+// Opens name as fileId with the caller's record buffer. A fatal failure
+// shows the message, resets the files and ends the process (nonzero code).
+int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, uint8_t* recordAddress);
+void queryKeyLength(Program& program, int16_t fileId, int16_t keyNumber, int16_t& keyLength,
+                    int32_t& recordLength);
+int16_t resetAllFiles(Program& program);
+
+}  // namespace xt

@@ -1,0 +1,17 @@
+// Drawing a field group and one field's stored value, and storing a typed
+// value through the field's editing mode.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace xt {
+
+struct Program;
+
+void drawGroup(Program& program, int16_t group);
+void showFieldValue(Program& program, int16_t group, int16_t field);
+// 0 = stored (or silently kept for a restricted operator), -1 = refused.
+int16_t storeFieldValue(Program& program, int16_t group, std::string text, int16_t field);
+
+}  // namespace xt

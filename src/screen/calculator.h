@@ -1,0 +1,14 @@
+// The desk calculator pop-up (Alt+X) with its paper tape, kept between runs
+// in TAVCALC.TMP in the terminal directory.
+#pragma once
+
+#include <string>
+
+namespace xt {
+
+struct Program;
+
+// The result typed by "F", or "" after Esc.
+std::string calculator(Program& program);
+
+}  // namespace xt

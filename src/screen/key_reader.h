@@ -1,0 +1,28 @@
+// The key reader: console events turned into the program's key codes,
+// text typed by the pop-up tools (pendingInput), and the hot keys of the
+// calculator (Alt+X) and the calendar (Alt+C).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace xt {
+
+struct Program;
+
+struct KeyReaderState {
+  std::string pendingInput;
+  int16_t mouseState = 0;  // 0 not set up, 1 enabled, 2 enable at next read, 3 no mouse
+  bool inCalculator = false;
+  bool inCalendar = false;
+};
+
+// Returns at once; key 0 when nothing is waiting. button != 0 for a click
+// at the 1-based screen position (mouseRow, mouseColumn).
+void readKeyEvent(Program& program, int16_t& key, int16_t& button, int16_t& mouseRow,
+                  int16_t& mouseColumn);
+// Waits for a key or click; a click becomes column*256 + button*64 + row.
+void waitKey(Program& program, int16_t& key);
+int16_t waitKey(Program& program);
+
+}  // namespace xt

@@ -1,0 +1,74 @@
+#include "testing/test_program.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace xt {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Placeholder until the data files have their engine: every call fails.
+class NoRecordEngine : public RecordEngine {
+ public:
+  int16_t call(int16_t, uint8_t*, uint8_t*, uint32_t&, uint8_t*, int, int16_t) override {
+    return status::kInvalidOperation;
+  }
+};
+
+}  // namespace
+
+ScratchDir::ScratchDir() {
+  std::string tmpl = (fs::temp_directory_path() / "xt-test-XXXXXX").string();
+  char* made = ::mkdtemp(tmpl.data());
+  path_ = std::string(made ? made : tmpl.c_str()) + "/";
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+void ScratchDir::write(const std::string& relative, const std::string& content) const {
+  fs::path p = fs::path(path_) / relative;
+  fs::create_directories(p.parent_path());
+  std::ofstream out(p, std::ios::binary);
+  out << content;
+}
+
+std::string ScratchDir::read(const std::string& relative) const {
+  std::ifstream in(fs::path(path_) / relative, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void copyTree(const std::string& from, const std::string& to) {
+  fs::create_directories(to);
+  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+}
+
+std::string demoSourceDir() {
+#ifdef XT_SOURCE_DIR
+  return std::string(XT_SOURCE_DIR) + "/demo/";
+#else
+  return "demo/";
+#endif
+}
+
+TestProgram::TestProgram() : engine_(std::make_unique<NoRecordEngine>()) {
+  fs::create_directories(temp());
+  system_.setEnv("TAVROOT", root());
+  system_.setEnv("TAVTMP", temp());
+  program_ = std::make_unique<Program>(console_, system_, *engine_);
+  program_->settings.rootDir = root();
+  program_->settings.tempDir = temp();
+  program_->settings.terminalDir = temp();
+}
+
+TestProgram::~TestProgram() = default;
+
+}  // namespace xt
