@@ -35,16 +35,38 @@ class OperatorMaintenance : public FormHooks {
   int16_t browseRangeHook(int16_t& list, std::string& from, std::string& limit) override;
   std::string browseLineHook(int16_t& list) override;
 
+  // Ends the pass being edited when the program is told to stop (SIGTERM,
+  // SIGHUP): a record created for this pass and never confirmed is deleted
+  // with its intranet line, as Esc in group 2 would, and the record lock is
+  // released. Nothing typed is stored. Call it from the program's normal
+  // flow (where the console notices the signal), not from a signal handler.
+  void abandon();
+
   OperatorRecord& record() { return record_; }
+  // True while this terminal holds the lock of the record being edited.
+  bool lockHeld() const { return lockHeld_; }
   // The operator context, copied from the settings after the form is loaded.
   std::string operatorName;
   int16_t operatorType = 0;
 
  private:
+  std::string code() const;
+  std::string text() const;
+  void setValue(int16_t group, int16_t field, const std::string& text);
+  const std::string& value(int16_t group, int16_t field);
+  bool formUsable() const;
+  void loadRecord();
+  void storeRecord();
+
   Program& program_;
   OperatorRecord record_{};
   bool recordIsNew_ = false;
   bool deleteConfirmed_ = false;
+  int16_t key2_ = 0;         // the key that ended group 2
+  bool haveRecord_ = false;  // a record was found or created for this pass
+  bool pendingNew_ = false;  // created for this pass and not stored yet
+  bool lockHeld_ = false;
+  bool abandoning_ = false;
 };
 
 }  // namespace xt

@@ -1,0 +1,204 @@
+#include "forms/operator_maintenance.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "data/operation_log.h"
+#include "data/record_locks.h"
+#include "data/record_ops.h"
+#include "entry/field_display.h"
+#include "entry/field_entry.h"
+#include "entry/text_styles.h"
+#include "intranet/access_files.h"
+#include "platform/key_codes.h"
+#include "startup/program.h"
+#include "startup/translate.h"
+
+namespace xt {
+
+namespace {
+
+constexpr const char* kLockName = "Operador";
+constexpr const char* kAccessLevels = "GR";
+constexpr int16_t kOperatorList = 1;
+
+std::string rightTrimmed(std::string text) {
+  size_t end = text.find_last_not_of(' ');
+  text.resize(end == std::string::npos ? 0 : end + 1);
+  return text;
+}
+
+void copyFixed(char* to, size_t width, const std::string& text) {
+  std::string fitted = fitText(text, width);
+  std::memcpy(to, fitted.data(), width);
+}
+
+}  // namespace
+
+OperatorMaintenance::OperatorMaintenance(Program& program) : program_(program) {}
+
+std::string OperatorMaintenance::code() const {
+  return std::string(record_.operatorCode, sizeof record_.operatorCode);
+}
+
+std::string OperatorMaintenance::text() const {
+  return std::string(record_.operatorText, sizeof record_.operatorText);
+}
+
+void OperatorMaintenance::setValue(int16_t group, int16_t field, const std::string& text) {
+  FieldDef& def = program_.form.field(group, field);
+  def.fieldValue = fitText(text, static_cast<size_t>(std::max<int16_t>(def.fieldWidth(), 0)));
+}
+
+const std::string& OperatorMaintenance::value(int16_t group, int16_t field) {
+  return program_.form.field(group, field).fieldValue;
+}
+
+bool OperatorMaintenance::formUsable() const {
+  const FormDefinition& form = program_.form;
+  if (form.groupCount < 3 || form.groups.size() < 4) return false;
+  return form.groups[1].fields.size() >= 2 && form.groups[2].fields.size() >= 3 &&
+         form.groups[3].fields.size() >= 2;
+}
+
+void OperatorMaintenance::run() {
+  selectTextStyle(program_, "n");
+  program_.console.clear();
+  if (!formUsable()) return;
+
+  for (;;) {
+    // Prefill: a restricted operator works on his own code only and may
+    // not change the access level.
+    int16_t& levelFlags = program_.form.field(2, 2).fieldFlags();
+    if (operatorType != 0) {
+      setValue(1, 1, operatorName);
+      levelFlags = static_cast<int16_t>(levelFlags | kFlagProtected);
+    } else {
+      setValue(1, 1, "");
+      levelFlags = static_cast<int16_t>(levelFlags & ~kFlagProtected);
+    }
+
+    // Leaving group 1 (other than with Esc) locks the record; see
+    // groupExitHook.
+    if (enterGroup(program_, 1) == key::kEsc) return;
+
+    loadRecord();
+    key2_ = enterGroup(program_, 2);
+    if (key2_ == key::kDeleteRequest && operatorType == 0) {
+      setValue(3, 1, "N");
+      int16_t key3 = enterGroup(program_, 3);
+      deleteConfirmed_ = key3 == key::kEnter && value(3, 1) == "S";
+    }
+    storeRecord();
+  }
+}
+
+void OperatorMaintenance::loadRecord() {
+  deleteConfirmed_ = false;
+  FieldGroup& group2 = program_.form.group(2);
+  for (int16_t f = 1; f < static_cast<int16_t>(group2.fields.size()); ++f) setValue(2, f, "");
+  setValue(2, 2, "G");
+
+  recordIsNew_ = false;
+  haveRecord_ = true;
+  if (findByKey(program_, kOperatorFileId, 0, code(), 0) != 0) {
+    std::memset(record_.operatorText, ' ', sizeof record_.operatorText);
+    record_.accessLevel = 0;
+    // Only a record this pass inserted is new: when the insert fails (the
+    // code exists after all, or the file cannot be written) Esc must not
+    // delete someone else's record.
+    recordIsNew_ = insertRecord(program_, kOperatorFileId) == 0;
+    int16_t found = findByKey(program_, kOperatorFileId, 0, value(1, 1), 0);
+    if (recordIsNew_) {
+      pendingNew_ = true;
+      return;
+    }
+    if (found != 0) {
+      haveRecord_ = false;  // nothing to edit: group 2 runs, nothing is stored
+      return;
+    }
+  }
+  setValue(2, 1, text());
+  std::string levels = kAccessLevels;
+  setValue(2, 2, record_.accessLevel < levels.size() ? levels.substr(record_.accessLevel) : "");
+}
+
+void OperatorMaintenance::storeRecord() {
+  copyFixed(record_.operatorText, sizeof record_.operatorText, value(2, 1));
+  size_t level = std::string(kAccessLevels).find(value(2, 2));
+  record_.accessLevel = level == std::string::npos ? uint8_t{' '} : static_cast<uint8_t>(level);
+
+  pendingNew_ = false;
+  std::string user = rightTrimmed(code());
+  if (haveRecord_) {
+    if ((recordIsNew_ && key2_ == key::kEsc) || deleteConfirmed_) {
+      writeIntranetAccess(program_, program_.settings.rootDir, user, user, true);
+      (void)deleteRecord(program_, kOperatorFileId);
+    } else if (key2_ != key::kEsc) {
+      writeIntranetAccess(program_, program_.settings.rootDir, user, user, false);
+      (void)updateRecord(program_, kOperatorFileId);
+    }
+  }
+  (void)releaseLock(program_, kLockName);
+  lockHeld_ = false;
+}
+
+void OperatorMaintenance::abandon() {
+  if (abandoning_) return;
+  abandoning_ = true;
+  if (pendingNew_) {
+    // As Esc in group 2 would have done: the record created for this pass
+    // goes again, with its intranet line.
+    pendingNew_ = false;
+    std::string user = rightTrimmed(code());
+    writeIntranetAccess(program_, program_.settings.rootDir, user, user, true);
+    if (findByKey(program_, kOperatorFileId, 0, code(), 0) == 0) (void)deleteRecord(program_, kOperatorFileId);
+  }
+  if (lockHeld_) {
+    (void)releaseLock(program_, kLockName);
+    lockHeld_ = false;
+  }
+  abandoning_ = false;
+}
+
+int16_t OperatorMaintenance::groupExitHook(int16_t& group, int16_t& key) {
+  if (key == key::kEsc) return 0;
+  program_.locks.lockWaitMode = 'p';
+  int16_t result = 0;
+  if (group == 1) {
+    copyFixed(record_.operatorCode, sizeof record_.operatorCode, value(1, 1));
+    result = lockRecordKey(program_, kLockName, code());
+    if (result == 0) lockHeld_ = true;
+  }
+  program_.locks.lockWaitMode = ' ';
+  return result;
+}
+
+void OperatorMaintenance::lookupChosenHook(int16_t& list, int16_t& group, int16_t& field) {
+  if (list != kOperatorList) return;
+  // A further list reports its choice with group and field 0: there is no
+  // field to fill then.
+  const FormDefinition& form = program_.form;
+  if (group < 1 || group >= static_cast<int16_t>(form.groups.size()) || field < 1 ||
+      field >= static_cast<int16_t>(form.groups[static_cast<size_t>(group)].fields.size()))
+    return;
+  (void)storeFieldValue(program_, group, code(), field);
+}
+
+int16_t OperatorMaintenance::browseRangeHook(int16_t& list, std::string& from, std::string& limit) {
+  int16_t result = 0;
+  if (list == kOperatorList) {
+    from.clear();
+    result = operatorType != 0 ? -1 : 0;  // a restricted operator may not list the operators
+  }
+  limit = from;
+  return result;
+}
+
+std::string OperatorMaintenance::browseLineHook(int16_t& list) {
+  if (list != kOperatorList) return {};
+  std::string level = translateText(program_, record_.accessLevel == 1 ? "RESTRINGIT" : "GENERAL");
+  return code() + "  " + text() + "  " + level;
+}
+
+}  // namespace xt

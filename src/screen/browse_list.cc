@@ -1,0 +1,523 @@
+#include "screen/browse_list.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "data/record_ops.h"
+#include "entry/field_entry.h"
+#include "entry/text_styles.h"
+#include "platform/files.h"
+#include "platform/key_codes.h"
+#include "screen/active_keys.h"
+#include "screen/key_reader.h"
+#include "screen/screen_stack.h"
+#include "startup/program.h"
+
+namespace xt {
+
+namespace {
+
+// Browse.tmp holds one entry per listed line, from position 1 (positions
+// are 1-based):
+//   0  4  back link: position of the previous entry, 0 in the first one
+//   4  4  record position of the line's record (or the preparer's value)
+//   8  2  text length L
+//  10  L  the line text without trailing blanks
+// All numbers little-endian. The back link walks the list upwards, L walks
+// it downwards.
+constexpr int32_t kHeaderSize = 10;
+
+constexpr char kCornerLeft = '\xC9';   // double top-left corner
+constexpr char kCornerRight = '\xBB';  // double top-right corner
+constexpr char kFrameLine = '\xCD';    // double horizontal line
+constexpr char kMoreLeft = '\x11';     // left-pointing triangle
+constexpr char kMoreRight = '\x10';    // right-pointing triangle
+
+constexpr int kColumnStep = 8;
+
+void putInt32(std::string& out, int32_t value) {
+  auto u = static_cast<uint32_t>(value);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
+}
+
+int32_t getInt32(const std::string& bytes, size_t at) {
+  uint32_t u = 0;
+  for (size_t i = 0; i < 4 && at + i < bytes.size(); ++i)
+    u |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
+  return static_cast<int32_t>(u);
+}
+
+std::string rightTrimmed(std::string text) {
+  size_t end = text.find_last_not_of(' ');
+  text.resize(end == std::string::npos ? 0 : end + 1);
+  return text;
+}
+
+// Byte-wise comparison, as the record manager orders keys.
+bool bytesGreater(const std::string& a, const std::string& b) {
+  size_t n = std::min(a.size(), b.size());
+  int c = n == 0 ? 0 : std::memcmp(a.data(), b.data(), n);
+  return c > 0 || (c == 0 && a.size() > b.size());
+}
+
+struct EntryHeader {
+  int32_t backLink = 0;
+  int32_t recordPos = 0;
+  int32_t length = 0;
+};
+
+// One open list: the window, the cached lines and the position in the
+// data file.
+class BrowseSession {
+ public:
+  BrowseSession(Program& program, int16_t list)
+      : program_(program), list_(list), lookup_(program.form.lookups.at(static_cast<size_t>(list))) {
+    fileId_ = lookup_.attr[0];
+    keyNumber_ = lookup_.attr[1];
+    height_ = lookup_.attr[4] - lookup_.attr[2] - 1;
+    width_ = lookup_.attr[5] - lookup_.attr[3] - 1;
+  }
+
+  bool windowUsable() const { return height_ >= 1 && width_ >= 1; }
+  int16_t run(int16_t& result);
+
+ private:
+  std::string path() const { return program_.settings.tempDir + "Browse.tmp"; }
+
+  void open();
+  void close(int16_t key, int16_t& result);
+  bool readHeader(int32_t at, EntryHeader& header) const;
+  bool readEntryAt(int32_t at);
+  void checkNextEntry();
+  void updateFlags();
+  bool fetch();
+  bool appendFromData();
+  void settleOnLine();
+  void stepData();
+  bool beyondLimit();
+  bool escTyped();
+  int move(int lines);
+  void drawLine(int row, const std::string& text);
+  void drawPage();
+  void drawTitle();
+  void pageUp();
+
+  Program& program_;
+  int16_t list_;
+  LookupList lookup_;
+  int16_t fileId_ = 0;
+  int16_t keyNumber_ = 0;
+  int height_ = 0;
+  int width_ = 0;
+
+  BinaryFile file_;
+  int32_t end_ = 1;  // position after the last byte of Browse.tmp in use
+  int32_t pos_ = 1;  // the file position
+
+  EntryHeader header_;  // the current entry
+  std::string text_;
+  bool haveEntry_ = false;
+
+  int32_t currentPos_ = 1;
+  int selectedRow_ = 1;
+  int firstColumn_ = 1;
+  int widestOverflow_ = 0;
+  int32_t pageTop_ = 1;
+  int32_t nextPage_ = 0;
+  int32_t lastWritten_ = 0;
+  bool dataStarted_ = false;
+  bool dataEnded_ = true;
+  bool atFirst_ = true;
+  bool atLast_ = false;
+
+  std::string from_, limit_, limitImage_;
+  std::string pendingLine_;  // the line of the record the data file stands on
+};
+
+int16_t BrowseSession::run(int16_t& result) {
+  int16_t filterGroup = lookup_.attr[6];
+  if (filterGroup != 0) {
+    if (enterGroup(program_, filterGroup) == key::kEsc) {
+      result = -1;
+      return result;
+    }
+  }
+
+  int16_t n = list_;
+  result = program_.hooks->browseRangeHook(n, from_, limit_);
+  if (result != 0) return result;
+
+  open();
+
+  int16_t key = 0;
+  for (;;) {
+    selectTextStyle(program_, "u");
+    drawLine(selectedRow_, text_);
+    key = waitKey(program_);
+    selectTextStyle(program_, "h");
+    drawLine(selectedRow_, text_);
+
+    if (key == key::kLeft) {
+      if (firstColumn_ > 1) {
+        firstColumn_ -= kColumnStep;
+        drawTitle();
+        pos_ = pageTop_;
+        drawPage();
+      }
+    } else if (key == key::kRight) {
+      if (firstColumn_ <= widestOverflow_) {
+        firstColumn_ += kColumnStep;
+        drawTitle();
+        pos_ = pageTop_;
+        drawPage();
+      }
+    } else if (key == key::kUp) {
+      if (!atFirst_ && move(-1) > 0) {
+        if (selectedRow_ > 1) {
+          --selectedRow_;
+        } else {
+          pos_ = currentPos_;  // scroll by one line
+          drawPage();
+        }
+      }
+    } else if (key == key::kDown) {
+      if (!atLast_ && move(1) > 0) {
+        if (selectedRow_ < height_) {
+          ++selectedRow_;
+        } else {
+          EntryHeader top;
+          if (readHeader(pageTop_, top)) {
+            pos_ = pageTop_ + kHeaderSize + top.length;
+            drawPage();
+          }
+        }
+      }
+    } else if (key == key::kPgUp) {
+      if (pageTop_ > 1) pageUp();
+    } else if (key == key::kPgDn) {
+      if (nextPage_ > 0) {
+        move(height_);
+        pos_ = nextPage_;
+        drawPage();
+      }
+    } else {
+      break;
+    }
+  }
+
+  if (key == key::kEnter) {
+    if (header_.recordPos == 0) {
+      result = -1;
+    } else if (fileId_ != 0) {
+      result = static_cast<int16_t>(recordPosition(program_, fileId_, header_.recordPos));
+    } else {
+      result = 0;
+      program_.browse.chosenEntryValue = header_.recordPos;
+      program_.browse.chosenEntryText = text_;
+    }
+  } else {
+    result = -1;
+  }
+  close(key, result);
+  return result;
+}
+
+void BrowseSession::open() {
+  if (fileId_ > 0) setLockMode(program_, fileId_, "+d");
+
+  selectTextStyle(program_, "+n");
+  saveRegion(program_, lookup_.attr[2], lookup_.attr[3], lookup_.attr[4], lookup_.attr[5]);
+  drawFrame(program_, 2);
+  selectTextStyle(program_, "h");
+
+  setActiveKeys(program_, "d,1b,4800,5000,4900,5100,4b00,4d00", "+ea");
+  if (lookup_.attr[7] != 0) setActiveKeys(program_, "3e00", "a");
+
+  // A list over a data file starts with an empty cache; a list without
+  // one shows what Browse.tmp already holds.
+  file_.open(path(), fileId_ != 0 ? BinaryFile::Mode::Truncate : BinaryFile::Mode::ReadWriteCreate);
+  int64_t size = file_.isOpen() ? file_.size() : 0;
+  end_ = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(size, 0), INT32_MAX - 1)) + 1;
+
+  header_ = EntryHeader{};
+  text_.clear();
+  dataStarted_ = false;
+  dataEnded_ = fileId_ == 0;
+  lastWritten_ = 0;
+  currentPos_ = 1;
+  selectedRow_ = 1;
+  firstColumn_ = 1;
+  widestOverflow_ = 0;
+
+  drawTitle();
+  pos_ = 1;
+  checkNextEntry();
+  drawPage();
+}
+
+void BrowseSession::close(int16_t key, int16_t& result) {
+  file_.close();
+  removeFile(path());
+
+  int16_t further = lookup_.attr[7];
+  if (key == key::kF4 && further != 0) {
+    browseList(program_, further, result);
+    if (result == 0) {
+      int16_t list = further, group = 0, field = 0;
+      program_.hooks->lookupChosenHook(list, group, field);
+    }
+  }
+
+  setActiveKeys(program_, "", "-");
+  restoreRegion(program_);
+  selectTextStyle(program_, "-");
+  if (fileId_ > 0) setLockMode(program_, fileId_, "-");
+}
+
+// Reads and checks the header at a position: the entry must lie inside
+// the file and its back link must point before it.
+bool BrowseSession::readHeader(int32_t at, EntryHeader& header) const {
+  if (at < 1 || static_cast<int64_t>(at) + kHeaderSize > end_) return false;
+  std::string bytes = file_.readAt(at - 1, kHeaderSize);
+  if (bytes.size() != static_cast<size_t>(kHeaderSize)) return false;
+  header.backLink = getInt32(bytes, 0);
+  header.recordPos = getInt32(bytes, 4);
+  header.length = static_cast<uint8_t>(bytes[8]) | (static_cast<uint8_t>(bytes[9]) << 8);
+  if (static_cast<int64_t>(at) + kHeaderSize + header.length > end_) return false;
+  return header.backLink == 0 || (header.backLink >= 1 && header.backLink < at);
+}
+
+bool BrowseSession::readEntryAt(int32_t at) {
+  EntryHeader header;
+  if (!readHeader(at, header)) return false;
+  std::string text = file_.readAt(static_cast<int64_t>(at) - 1 + kHeaderSize, static_cast<size_t>(header.length));
+  if (text.size() != static_cast<size_t>(header.length)) return false;
+  header_ = header;
+  text_ = std::move(text);
+  haveEntry_ = true;
+  currentPos_ = at;
+  pos_ = at + kHeaderSize + header.length;
+  checkNextEntry();
+  updateFlags();
+  return true;
+}
+
+// A damaged entry where the next one should start ends the list there, so
+// the list never reads outside the file or loops along a bad link.
+void BrowseSession::checkNextEntry() {
+  if (pos_ >= end_) return;
+  EntryHeader next;
+  if (!readHeader(pos_, next)) {
+    end_ = pos_;
+    dataEnded_ = true;
+  }
+}
+
+void BrowseSession::updateFlags() {
+  atFirst_ = header_.backLink == 0;
+  atLast_ = pos_ >= end_ && dataEnded_;
+}
+
+// Makes the entry at the file position current, reading it from the data
+// file first when the cache ends there. False when there is no entry: the
+// current entry then stays what it was.
+bool BrowseSession::fetch() {
+  int32_t previous = currentPos_;
+  currentPos_ = pos_;
+  bool got = pos_ >= end_ ? appendFromData() : readEntryAt(pos_);
+  if (!got) {
+    if (pos_ < end_) {  // damaged entry: the list ends before it
+      end_ = pos_;
+      dataEnded_ = true;
+    }
+    if (haveEntry_) currentPos_ = previous;
+  }
+  updateFlags();
+  return got;
+}
+
+bool BrowseSession::appendFromData() {
+  if (dataEnded_) return false;
+  if (!dataStarted_) {
+    dataStarted_ = true;
+    int16_t status = findByKey(program_, fileId_, keyNumber_, from_, 1);
+    limitImage_ = keySortImage(program_, limit_, fileId_);
+    if (status != 0 || beyondLimit()) dataEnded_ = true;
+    settleOnLine();
+    if (dataEnded_) return false;
+  }
+
+  int32_t recordPos = recordPosition(program_, fileId_, 0);
+  std::string text = pendingLine_.substr(0, 0xFFFF);
+  std::string entry;
+  putInt32(entry, lastWritten_);
+  putInt32(entry, recordPos);
+  entry.push_back(static_cast<char>(text.size() & 0xFF));
+  entry.push_back(static_cast<char>(text.size() >> 8));
+  entry += text;
+  if (static_cast<int64_t>(end_) + static_cast<int64_t>(entry.size()) >= INT32_MAX ||
+      !file_.writeAt(end_ - 1, entry).ok()) {
+    dataEnded_ = true;
+    return false;
+  }
+
+  header_ = EntryHeader{lastWritten_, recordPos, static_cast<int32_t>(text.size())};
+  text_ = std::move(text);
+  haveEntry_ = true;
+  lastWritten_ = end_;
+  currentPos_ = end_;
+  end_ += static_cast<int32_t>(entry.size());
+  pos_ = end_;
+
+  // The data file always stands on the record of the next line (or has
+  // ended), so the end of the list is known as soon as its last line is.
+  stepData();
+  settleOnLine();
+  updateFlags();
+  return true;
+}
+
+// Skips records whose line is empty: they are not listed.
+void BrowseSession::settleOnLine() {
+  while (!dataEnded_) {
+    int16_t n = list_;
+    pendingLine_ = rightTrimmed(program_.hooks->browseLineHook(n));
+    if (!pendingLine_.empty()) return;
+    stepData();
+  }
+}
+
+void BrowseSession::stepData() {
+  if (skipRecords(program_, fileId_, 1) != 0 || beyondLimit() || escTyped()) dataEnded_ = true;
+}
+
+// The list ends at the first record whose key, cut to the length of the
+// limit key, sorts after the limit key. An empty limit key sets no limit.
+bool BrowseSession::beyondLimit() {
+  if (limit_.empty()) return false;
+  std::string current = currentKeySortImage(program_, fileId_);
+  return bytesGreater(current.substr(0, limitImage_.size()), limitImage_);
+}
+
+// A key typed while records are read is taken; Esc stops the reading.
+bool BrowseSession::escTyped() {
+  int16_t key = 0, button = 0, row = 0, column = 0;
+  readKeyEvent(program_, key, button, row, column, 0);
+  return key == key::kEsc;
+}
+
+// Moves the current entry by lines; returns how many lines it moved.
+int BrowseSession::move(int lines) {
+  int moved = 0;
+  for (int i = 0; i < std::abs(lines); ++i) {
+    if (lines < 0) {
+      if (header_.backLink == 0) {
+        atFirst_ = true;
+        break;
+      }
+      if (!readEntryAt(header_.backLink)) break;
+    } else if (!fetch()) {
+      break;
+    }
+    ++moved;
+    if (atLast_) break;
+  }
+  return moved;
+}
+
+void BrowseSession::drawLine(int row, const std::string& text) {
+  locateInWindow(program_, static_cast<int16_t>(row), 1);
+  size_t first = static_cast<size_t>(firstColumn_ - 1);
+  std::string visible = first < text.size() ? text.substr(first, static_cast<size_t>(width_)) : std::string();
+  visible.resize(static_cast<size_t>(width_), ' ');
+  printText(program_, visible);
+}
+
+void BrowseSession::drawPage() {
+  std::string saved;
+  putInt32(saved, currentPos_);
+  pushValue(program_, saved);
+  pageTop_ = pos_;
+
+  bool ended = false;
+  for (int row = 1; row <= height_; ++row) {
+    bool got = fetch();
+    if (!got && row > 1) {
+      for (int r = row; r <= height_; ++r) drawLine(r, std::string());
+      if (selectedRow_ > row - 1) selectedRow_ = row - 1;
+      ended = true;
+      break;
+    }
+    drawLine(row, got ? text_ : std::string());
+    int overflow = static_cast<int>(text_.size()) - width_;
+    if (got && overflow > widestOverflow_) widestOverflow_ = overflow;
+    if (atLast_) {
+      if (selectedRow_ > row) selectedRow_ = row;
+      for (int r = row + 1; r <= height_; ++r) drawLine(r, std::string());
+      ended = true;
+      break;
+    }
+  }
+  nextPage_ = ended ? 0 : pos_;
+
+  pos_ = getInt32(popValue(program_), 0);
+  fetch();
+}
+
+void BrowseSession::drawTitle() {
+  selectTextStyle(program_, "+n");
+  locateInWindow(program_, 0, 0);
+  const std::string& title = lookup_.lookupTitle;
+  std::string line(1, firstColumn_ == 1 ? kCornerLeft : kMoreLeft);
+  for (int i = firstColumn_; i < firstColumn_ + width_; ++i) {
+    if (static_cast<size_t>(i) > title.size()) {
+      line.push_back(kFrameLine);
+    } else {
+      char c = title[static_cast<size_t>(i) - 1];
+      line.push_back(c == ' ' ? kFrameLine : c == '_' ? ' ' : c);
+    }
+  }
+  bool more = firstColumn_ <= widestOverflow_ ||
+              title.size() > static_cast<size_t>(firstColumn_ + width_ - 1);
+  line.push_back(more ? kMoreRight : kCornerRight);
+  printText(program_, line);
+  selectTextStyle(program_, "-");
+}
+
+// Moves a page up: the current entry by height lines, the page top by as
+// many entries as exist above it; near the start the highlight moves up
+// by what is missing.
+void BrowseSession::pageUp() {
+  move(-height_);
+  int32_t top = pageTop_;
+  int steps = 0;
+  while (steps < height_) {
+    EntryHeader header;
+    if (!readHeader(top, header) || header.backLink == 0) break;
+    top = header.backLink;
+    ++steps;
+  }
+  int missing = height_ - steps;
+  if (missing > 0) selectedRow_ = selectedRow_ - missing > 0 ? selectedRow_ - missing : 1;
+  pos_ = top;
+  drawPage();
+}
+
+}  // namespace
+
+void browseList(Program& program, int16_t& list, int16_t& result) {
+  if (list < 1 || list > program.form.lookupCount()) {
+    result = -1;
+    return;
+  }
+  BrowseSession session(program, list);
+  if (!session.windowUsable()) {
+    result = -1;
+    return;
+  }
+  session.run(result);
+}
+
+}  // namespace xt
