@@ -2,11 +2,13 @@
 
 namespace xt {
 
-InputEvent FakeConsole::readEvent(int /*timeoutMs*/) {
+InputEvent FakeConsole::readEvent(int timeoutMs) {
   flush();
+  if (timeoutMs == 0 && (script_.empty() ? !typeAhead_ : waitOnly_.front())) return InputEvent{};
   if (!script_.empty()) {
     InputEvent e = script_.front();
     script_.pop_front();
+    waitOnly_.pop_front();
     return e;
   }
   if (++dryReads_ > dryLimit_) throw ScriptExhausted{};
@@ -21,6 +23,7 @@ void FakeConsole::pushKey(int16_t key) {
   e.kind = InputEvent::Kind::Key;
   e.key = key;
   script_.push_back(e);
+  waitOnly_.push_back(!typeAhead_);
 }
 
 void FakeConsole::pushKeys(std::initializer_list<int16_t> keys) {
@@ -38,9 +41,13 @@ void FakeConsole::pushClick(int row, int column, int button) {
   e.row = static_cast<int16_t>(row);
   e.column = static_cast<int16_t>(column);
   script_.push_back(e);
+  waitOnly_.push_back(!typeAhead_);
 }
 
-void FakeConsole::pushIdle() { script_.push_back(InputEvent{}); }
+void FakeConsole::pushIdle() {
+  script_.push_back(InputEvent{});
+  waitOnly_.push_back(!typeAhead_);
+}
 
 std::string FakeConsole::text(int top, int left, int bottom, int right) const {
   std::string out;

@@ -32,6 +32,12 @@ class FakeConsole : public Console {
   void setDryLimit(int limit) { dryLimit_ = limit; }
   int dryReads() const { return dryReads_; }
 
+  // Off: the events pushed from now on are typed only once the program
+  // waits for input, so a read that does not wait (timeout 0) sees none of
+  // them and, with the script dry, gets no key instead of Esc. On (the
+  // default): every event is typed ahead.
+  void setTypeAhead(bool on) { typeAhead_ = on; }
+
   void setHasMouse(bool on) { mouse_ = on; }
   bool mouseEnabled() const { return mouseEnabled_; }
   int beeps() const { return beeps_; }
@@ -45,6 +51,8 @@ class FakeConsole : public Console {
 
  private:
   std::deque<InputEvent> script_;
+  std::deque<bool> waitOnly_;  // per scripted event: not typed ahead
+  bool typeAhead_ = true;
   bool mouse_ = true;
   bool mouseEnabled_ = false;
   int beeps_ = 0;
