@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "data/file_table.h"
 #include "data/operation_log.h"
 #include "data/record_locks.h"
 #include "data/record_ops.h"
@@ -11,6 +12,7 @@
 #include "entry/text_styles.h"
 #include "intranet/access_files.h"
 #include "platform/key_codes.h"
+#include "screen/browse_list.h"
 #include "startup/program.h"
 #include "startup/translate.h"
 
@@ -199,6 +201,27 @@ std::string OperatorMaintenance::browseLineHook(int16_t& list) {
   if (list != kOperatorList) return {};
   std::string level = translateText(program_, record_.accessLevel == 1 ? "RESTRINGIT" : "GENERAL");
   return code() + "  " + text() + "  " + level;
+}
+
+FormLoadResult runOperatorForm(Program& program, OperatorMaintenance& form) {
+  SessionSettings& settings = program.settings;
+  settings.formName = "XTANCAR";
+  FormLoadResult loaded = loadForm(program, settings.rootDir + "FORMS\\" + settings.formName + ".JPN");
+  if (!loaded.ok) return loaded;
+
+  form.operatorName = settings.operatorName;
+  form.operatorType = settings.operatorType;
+  (void)openDataFile(program, kOperatorFileId, settings.rootDir + "Operador",
+                     reinterpret_cast<uint8_t*>(&form.record()));
+
+  FormHooks* previousHooks = program.hooks;
+  program.hooks = &form;
+  if (!program.tools.browseList) program.tools.browseList = browseList;
+  form.run();
+  program.hooks = previousHooks;
+
+  (void)resetAllFiles(program);
+  return loaded;
 }
 
 }  // namespace xt

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "forms/form_definition.h"
 #include "forms/form_hooks.h"
 
 namespace xt {
@@ -68,5 +69,14 @@ class OperatorMaintenance : public FormHooks {
   bool lockHeld_ = false;
   bool abandoning_ = false;
 };
+
+// The main sequence from the form on: loads FORMS\XTANCAR.JPN under the
+// installation root, copies the operator context from the settings, opens
+// the operator file as data file 52 with the form's record buffer, wires
+// the form's hooks and the browse list, runs the procedure until Esc in
+// group 1 and resets the record manager. A form that cannot be loaded is
+// reported in the result and nothing else is done. A fatal open failure
+// ends the process inside openDataFile.
+FormLoadResult runOperatorForm(Program& program, OperatorMaintenance& form);
 
 }  // namespace xt
