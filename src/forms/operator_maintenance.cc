@@ -148,6 +148,7 @@ void OperatorMaintenance::storeRecord() {
 void OperatorMaintenance::abandon() {
   if (abandoning_) return;
   abandoning_ = true;
+  haveRecord_ = false;  // whatever follows, this pass stores nothing
   if (pendingNew_) {
     // As Esc in group 2 would have done: the record created for this pass
     // goes again, with its intranet line.

@@ -1,0 +1,399 @@
+#include "forms/operator_maintenance.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "data/file_table.h"
+#include "data/operation_log.h"
+#include "data/record_locks.h"
+#include "data/record_ops.h"
+#include "intranet/apr1.h"
+#include "platform/files.h"
+#include "platform/key_codes.h"
+#include "screen/browse_list.h"
+#include "startup/program.h"
+#include "testing/test_program.h"
+
+namespace xt {
+namespace {
+
+constexpr int16_t kClear = key::kCtrlY;
+
+struct HeldLock {
+  std::string computer, owner, type, key;
+};
+
+// The form run end to end on a fresh copy of the demo installation, with
+// db.log written in the installation root.
+class OperatorFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fileExists(demoSourceDir() + "FORMS/XTANCAR.JPN") || !fileExists(demoSourceDir() + "ddf/Operador.xdf"))
+      GTEST_SKIP() << "the demo installation has no form or dictionary";
+    copyTree(demoSourceDir(), t.root());
+    removeFile(t.root() + "Operador");  // start with no operators
+    removeFile(t.root() + ".HTPASSWD");
+    removeFile(t.root() + ".HTACCESS");
+    removeFile(t.root() + "db.log");
+    savedDirectory_ = currentDirectory();
+    changeDirectory(t.root());
+    t.console().setTypeAhead(false);
+    t.program().settings.languageCode = "CAT";
+  }
+
+  void TearDown() override {
+    if (!savedDirectory_.empty()) changeDirectory(savedDirectory_);
+  }
+
+  Program& p() { return t.program(); }
+  FakeConsole& console() { return t.console(); }
+
+  // Runs the whole form once over the keys scripted so far; the dry
+  // script ends it with Esc in group 1.
+  void runForm(int16_t type = 0, const std::string& name = "") {
+    p().settings.operatorType = type;
+    p().settings.operatorName = name;
+    OperatorMaintenance form(p());
+    FormLoadResult loaded = runOperatorForm(p(), form);
+    ASSERT_TRUE(loaded.ok) << loaded.message;
+    EXPECT_EQ(console().pendingEvents(), 0u) << "keys left over";
+    EXPECT_FALSE(form.lockHeld());
+  }
+
+  // Keys: the code in group 1.
+  void code(const std::string& c) {
+    console().pushKey(kClear);
+    console().pushText(c);
+    console().pushKey(key::kEnter);
+  }
+  // Keys: a text in group 2, then Enter through the access level.
+  void text(const std::string& s, bool flipLevel = false) {
+    console().pushKey(kClear);
+    console().pushText(s);
+    console().pushKey(key::kEnter);
+    if (flipLevel) console().pushKey(key::kRight);
+    console().pushKey(key::kEnter);
+  }
+  // The key that the form's group 2 maps onto the delete request.
+  int16_t deleteKey() {
+    OperatorMaintenance probe(p());
+    FormLoadResult loaded = loadForm(p(), t.root() + "FORMS\\XTANCAR.JPN");
+    EXPECT_TRUE(loaded.ok);
+    const std::string& keys = p().form.group(2).groupKeys;
+    size_t at = 0;
+    while (at < keys.size()) {
+      size_t comma = keys.find(',', at);
+      std::string item = keys.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+      size_t eq = item.find('=');
+      if (eq != std::string::npos && std::stoi(item.substr(eq + 1), nullptr, 16) == 2)
+        return static_cast<int16_t>(std::stoi(item.substr(0, eq), nullptr, 16));
+      if (comma == std::string::npos) break;
+      at = comma + 1;
+    }
+    ADD_FAILURE() << "group 2 maps no key onto the delete request: " << keys;
+    return 0;
+  }
+
+  // Every operator record, in key order.
+  std::vector<OperatorRecord> operators() {
+    OperatorRecord rec{};
+    (void)openDataFile(p(), 60, t.root() + "Operador", reinterpret_cast<uint8_t*>(&rec));
+    std::vector<OperatorRecord> all;
+    for (int16_t s = findByKey(p(), 60, 0, "", 1); s == 0; s = skipRecords(p(), 60, 1)) all.push_back(rec);
+    (void)resetAllFiles(p());
+    return all;
+  }
+  static std::string codeOf(const OperatorRecord& r) { return std::string(r.operatorCode, 8); }
+  static std::string textOf(const OperatorRecord& r) { return std::string(r.operatorText, 8); }
+
+  // .HTPASSWD as (user, hash) lines in file order.
+  std::vector<std::pair<std::string, std::string>> passwordLines() {
+    std::vector<std::pair<std::string, std::string>> out;
+    auto data = readWholeFile(t.root() + ".HTPASSWD");
+    if (!data) return out;
+    EXPECT_EQ(data->find('\n') == std::string::npos || data->find("\r\n") != std::string::npos, true);
+    for (const std::string& line : splitLines(*data)) {
+      size_t colon = line.find(':');
+      if (colon != std::string::npos) out.emplace_back(line.substr(0, colon), line.substr(colon + 1));
+    }
+    return out;
+  }
+  // The hash checks out against the user name as password.
+  void expectHashOfItself(const std::string& user, const std::string& hash) {
+    std::string salt = hash;
+    EXPECT_EQ(apr1Hash(t.system(), user, salt), hash) << user;
+  }
+
+  std::vector<HeldLock> heldLocks() {
+    std::vector<HeldLock> out;
+    auto data = readWholeFile(t.root() + "LOCKS/Operador.lck");
+    if (!data) return out;
+    for (size_t at = 0; at + 121 <= data->size(); at += 121) {
+      std::string r = data->substr(at, 121);
+      if (r[34] == ' ') continue;
+      out.push_back({r.substr(0, 15), r.substr(15, 11), r.substr(34, 1), r.substr(37, 40)});
+    }
+    return out;
+  }
+
+  std::string dbLog() { return readWholeFile(t.root() + "db.log").value_or(""); }
+
+  TestProgram t;
+  std::string savedDirectory_;
+};
+
+TEST_F(OperatorFormTest, NewCodeStoredWithTextAndIntranetLine) {
+  code("ANNA");
+  text("ANNA P", true);
+  runForm();
+  auto ops = operators();
+  ASSERT_EQ(ops.size(), 1u);
+  EXPECT_EQ(codeOf(ops[0]), "ANNA    ");
+  EXPECT_EQ(textOf(ops[0]), "ANNA P  ");
+  EXPECT_EQ(ops[0].accessLevel, 1);
+  auto lines = passwordLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].first, "ANNA");
+  expectHashOfItself("ANNA", lines[0].second);
+  EXPECT_TRUE(fileExists(t.root() + ".HTACCESS"));
+  EXPECT_EQ(dbLog(), logLine(52, 2, 0) + logLine(52, 3, 0));
+  EXPECT_TRUE(heldLocks().empty());
+}
+
+TEST_F(OperatorFormTest, NewCodeLeftWithEscIsRemovedAgainWithItsLine) {
+  // A line for the code already exists (left by an earlier run).
+  ASSERT_TRUE(writeWholeFile(t.root() + ".HTPASSWD", "BERTA:$apr1$x$y\r\nCARLES:$apr1$a$b\r\n").ok());
+  code("BERTA");
+  console().pushKey(key::kEsc);
+  runForm();
+  EXPECT_TRUE(operators().empty());
+  auto lines = passwordLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].first, "CARLES");
+  EXPECT_EQ(dbLog(), logLine(52, 2, 0));  // the insert; a delete is not logged
+  EXPECT_TRUE(heldLocks().empty());
+}
+
+TEST_F(OperatorFormTest, ExistingCodeLeftWithEscChangesNothing) {
+  code("DANI");
+  text("FIRST");
+  runForm();
+  std::string passwords = readWholeFile(t.root() + ".HTPASSWD").value_or("");
+  std::string log = dbLog();
+
+  code("DANI");
+  console().pushKey(kClear);
+  console().pushText("CHANGED");
+  console().pushKey(key::kEsc);  // Esc on the first field of group 2 leaves it
+  runForm();
+  auto ops = operators();
+  ASSERT_EQ(ops.size(), 1u);
+  EXPECT_EQ(textOf(ops[0]), "FIRST   ");
+  EXPECT_EQ(readWholeFile(t.root() + ".HTPASSWD").value_or(""), passwords);
+  EXPECT_EQ(dbLog(), log);
+  EXPECT_TRUE(heldLocks().empty());
+  // The lock record was freed, not removed: the file keeps one free record.
+  EXPECT_EQ(readWholeFile(t.root() + "LOCKS/Operador.lck").value_or("").size(), 121u);
+}
+
+TEST_F(OperatorFormTest, UpdateMovesTheLineToTheEndWithANewSalt) {
+  code("EVA");
+  text("EVA");
+  code("FINA");
+  text("FINA");
+  runForm();
+  auto before = passwordLines();
+  ASSERT_EQ(before.size(), 2u);
+  EXPECT_EQ(before[0].first, "EVA");
+
+  t.system().randomScript.assign(8, 0.9);  // a salt the first run did not draw
+  code("EVA");
+  text("EVA NEW");
+  runForm();
+  auto after = passwordLines();
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after[0], before[1]);
+  EXPECT_EQ(after[1].first, "EVA");
+  EXPECT_NE(after[1].second, before[0].second);
+  expectHashOfItself("EVA", after[1].second);
+  auto ops = operators();
+  ASSERT_EQ(ops.size(), 2u);
+  EXPECT_EQ(textOf(ops[0]), "EVA NEW ");
+  EXPECT_EQ(dbLog(), logLine(52, 2, 0) + logLine(52, 3, 0) + logLine(52, 2, 0) + logLine(52, 3, 0) +
+                         logLine(52, 3, 0));
+}
+
+TEST_F(OperatorFormTest, DeleteRequestAnsweredNoStoresAndYesDeletes) {
+  int16_t del = deleteKey();
+  code("GIL");
+  text("GIL");
+  code("HUGO");
+  text("HUGO");
+  runForm();
+
+  // "N" (the answer offered) with Enter: stored as with Enter.
+  code("GIL");
+  console().pushKey(kClear);
+  console().pushText("GIL 2");
+  console().pushKey(del);
+  console().pushKey(key::kEnter);
+  runForm();
+  auto ops = operators();
+  ASSERT_EQ(ops.size(), 2u);
+  EXPECT_EQ(textOf(ops[0]), "GIL 2   ");
+  EXPECT_EQ(passwordLines().back().first, "GIL");
+
+  // "S" with Enter: the line and the record go.
+  code("GIL");
+  console().pushKey(del);
+  console().pushKey(kClear);
+  console().pushText("S");
+  console().pushKey(key::kEnter);
+  runForm();
+  ops = operators();
+  ASSERT_EQ(ops.size(), 1u);
+  EXPECT_EQ(codeOf(ops[0]), "HUGO    ");
+  auto lines = passwordLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].first, "HUGO");
+  EXPECT_TRUE(heldLocks().empty());
+}
+
+TEST_F(OperatorFormTest, RestrictedOperatorWorksOnHisOwnCodeAndCannotDelete) {
+  code("IRIS");
+  text("IRIS");
+  runForm();
+
+  int16_t del = deleteKey();
+  // The code field is prefilled with his name and typing does not change it;
+  // the delete request is ignored and the record stored as with Enter.
+  code("OTHER");
+  console().pushKey(kClear);
+  console().pushText("MINE");
+  console().pushKey(del);
+  runForm(3, "IRIS");
+  auto ops = operators();
+  ASSERT_EQ(ops.size(), 1u);
+  EXPECT_EQ(codeOf(ops[0]), "IRIS    ");
+  EXPECT_EQ(textOf(ops[0]), "MINE    ");
+  ASSERT_EQ(passwordLines().size(), 1u);
+  EXPECT_TRUE(p().form.field(2, 2).fieldFlags() & kFlagProtected);
+}
+
+TEST_F(OperatorFormTest, LockedByAnotherTerminalEscGivesUpAndReadsNothing) {
+  TestProgram other;
+  other.program().settings.rootDir = t.root();
+  other.system().hostName = "TERMINAL2";
+  other.system().randomAfterScript = 0.25;  // another owner id
+  ASSERT_EQ(lockRecordKey(other.program(), "Operador", "JOAN    "), 0);
+
+  code("JOAN");
+  console().setTypeAhead(true);  // typed while the lock message is up
+  console().pushKey(key::kEsc);
+  console().setTypeAhead(false);
+  runForm();
+  EXPECT_TRUE(operators().empty());
+  EXPECT_EQ(dbLog(), "");
+  auto held = heldLocks();
+  ASSERT_EQ(held.size(), 1u);
+  EXPECT_EQ(held[0].computer, "TERMINAL2      ");
+
+  // Once the other terminal lets go the record can be created.
+  ASSERT_EQ(releaseLock(other.program(), "Operador"), 0);
+  code("JOAN");
+  text("JOAN");
+  runForm();
+  EXPECT_EQ(operators().size(), 1u);
+  EXPECT_TRUE(heldLocks().empty());
+}
+
+TEST_F(OperatorFormTest, F4ListsTheOperatorsAndPutsTheChosenCodeInTheField) {
+  code("KIM");
+  text("KIM K");
+  code("LEO");
+  text("LEO L", true);
+  runForm();
+
+  console().pushKeys({key::kF4, key::kDown, key::kEnter});
+  text("LEO 2");
+  runForm();
+  auto ops = operators();
+  ASSERT_EQ(ops.size(), 2u);
+  EXPECT_EQ(textOf(ops[1]), "LEO 2   ");
+  EXPECT_FALSE(fileExists(t.temp() + "Browse.tmp"));
+
+  // A restricted operator's list refuses to open: the field is edited again.
+  int beeps = console().beeps();
+  console().pushKeys({key::kF4, key::kEnter});
+  text("KIM 3");
+  runForm(1, "KIM");
+  EXPECT_GT(console().beeps(), beeps);
+  EXPECT_EQ(textOf(operators()[0]), "KIM 3   ");
+}
+
+TEST_F(OperatorFormTest, BrowseLinesShowCodeTextAndTranslatedLevel) {
+  OperatorMaintenance form(p());
+  std::memcpy(form.record().operatorCode, "MARC    ", 8);
+  std::memcpy(form.record().operatorText, "TEXT    ", 8);
+  int16_t list = 1;
+  form.record().accessLevel = 1;
+  EXPECT_EQ(form.browseLineHook(list), "MARC      TEXT      RESTRINGIT");
+  form.record().accessLevel = 0;
+  EXPECT_EQ(form.browseLineHook(list), "MARC      TEXT      GENERAL");
+  list = 2;
+  EXPECT_EQ(form.browseLineHook(list), "");
+
+  std::string from = "X", limit = "Y";
+  EXPECT_EQ(form.browseRangeHook(list, from, limit), 0);
+  EXPECT_EQ(from, "X");
+  EXPECT_EQ(limit, "X");
+  list = 1;
+  EXPECT_EQ(form.browseRangeHook(list, from, limit), 0);
+  EXPECT_EQ(from, "");
+  EXPECT_EQ(limit, "");
+  form.operatorType = 2;
+  EXPECT_EQ(form.browseRangeHook(list, from, limit), -1);
+}
+
+TEST_F(OperatorFormTest, AbandonRemovesAnUnconfirmedNewRecordAndFreesTheLock) {
+  code("NURI");
+  text("NURI");
+  runForm();
+
+  // Inside group 2: the calculator hot key stands in for the signal.
+  for (const char* c : {"NURI", "OSCAR"}) {
+    OperatorMaintenance form(p());
+    bool abandoned = false;
+    p().tools.calculator = [&](Program&) {
+      if (!abandoned) {
+        abandoned = true;
+        EXPECT_TRUE(form.lockHeld());
+        EXPECT_EQ(heldLocks().size(), 1u);
+        form.abandon();
+        EXPECT_FALSE(form.lockHeld());
+      }
+      return std::string();
+    };
+    code(c);
+    console().pushKey(kClear);
+    console().pushText("HALF");
+    console().pushKey(key::kAltX);
+    console().pushKey(key::kEsc);
+    p().settings.operatorType = 0;
+    ASSERT_TRUE(runOperatorForm(p(), form).ok);
+    EXPECT_TRUE(abandoned);
+    p().tools.calculator = nullptr;
+  }
+  auto ops = operators();
+  ASSERT_EQ(ops.size(), 1u);
+  EXPECT_EQ(textOf(ops[0]), "NURI    ");  // nothing typed was stored
+  auto lines = passwordLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].first, "NURI");
+  EXPECT_TRUE(heldLocks().empty());
+}
+
+}  // namespace
+}  // namespace xt
