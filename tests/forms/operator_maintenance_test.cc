@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <set>
 #include <vector>
 
 #include "data/file_table.h"
@@ -393,6 +397,109 @@ TEST_F(OperatorFormTest, AbandonRemovesAnUnconfirmedNewRecordAndFreesTheLock) {
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].first, "NURI");
   EXPECT_TRUE(heldLocks().empty());
+}
+
+// One terminal of the multi-process test, run in a child process: its own
+// session directory, computer name and owner id, the installation shared.
+// Each pass creates an operator, updates it and (three times in four)
+// deletes it. Returns the child's exit code.
+int runTerminal(const std::string& root, int index, int passes, int16_t del) {
+  TestProgram c;
+  Program& p = c.program();
+  p.settings.rootDir = root;
+  p.settings.languageCode = "CAT";
+  c.system().hostName = "TERM" + std::to_string(index);
+  c.system().randomAfterScript = 0.1 * (index + 1);
+  if (!changeDirectory(root)) return 10;
+  FakeConsole& keys = c.console();
+  keys.setTypeAhead(false);
+  auto pushCode = [&](const std::string& code) {
+    keys.pushKey(kClear);
+    keys.pushText(code);
+    keys.pushKey(key::kEnter);
+  };
+  auto pushText = [&](const std::string& text) {
+    keys.pushKey(kClear);
+    keys.pushText(text);
+    keys.pushKeys({key::kEnter, key::kEnter});
+  };
+  for (int n = 0; n < passes; ++n) {
+    std::string code = "P" + std::to_string(index) + "_" + std::to_string(n);
+    pushCode(code);
+    pushText("NEW");
+    pushCode(code);
+    pushText("UPD" + std::to_string(n));
+    if (n % 4 != 0) {
+      pushCode(code);
+      keys.pushKey(del);
+      keys.pushKey(kClear);
+      keys.pushText("S");
+      keys.pushKey(key::kEnter);
+    }
+  }
+  OperatorMaintenance form(p);
+  if (!runOperatorForm(p, form).ok) return 11;
+  return keys.pendingEvents() == 0 ? 0 : 12;
+}
+
+TEST_F(OperatorFormTest, EightTerminalsKeepDataIntranetAndLocksInStep) {
+  constexpr int kTerminals = 8, kPasses = 200;
+  int16_t del = deleteKey();
+  ASSERT_NE(del, 0);
+  // The data file exists before the terminals start.
+  ASSERT_TRUE(operators().empty());
+
+  std::vector<pid_t> children;
+  for (int i = 0; i < kTerminals; ++i) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int rc = 13;
+      try {
+        rc = runTerminal(t.root(), i, kPasses, del);
+      } catch (...) {
+      }
+      _exit(rc);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "terminal exit status " << status;
+  }
+
+  std::set<std::string> expected;
+  for (int i = 0; i < kTerminals; ++i)
+    for (int n = 0; n < kPasses; n += 4) expected.insert("P" + std::to_string(i) + "_" + std::to_string(n));
+
+  std::set<std::string> stored;
+  for (const OperatorRecord& r : operators()) {
+    std::string c = codeOf(r);
+    c.erase(c.find_last_not_of(' ') + 1);
+    stored.insert(c);
+    EXPECT_EQ(textOf(r), fitText("UPD" + c.substr(c.find('_') + 1), 8)) << c;
+  }
+  EXPECT_EQ(stored, expected);
+
+  std::multiset<std::string> users;
+  for (const auto& [user, hash] : passwordLines()) {
+    users.insert(user);
+    if (user == "P0_0" || user == "P7_196") expectHashOfItself(user, hash);
+  }
+  EXPECT_EQ(users, std::multiset<std::string>(expected.begin(), expected.end()));
+
+  EXPECT_TRUE(heldLocks().empty());
+  std::string log = dbLog();
+  size_t inserts = 0, updates = 0, lines = 0;
+  for (const std::string& line : splitLines(log)) {
+    ++lines;
+    if (line + "\r\n" == logLine(52, 2, 0)) ++inserts;
+    if (line + "\r\n" == logLine(52, 3, 0)) ++updates;
+  }
+  EXPECT_EQ(inserts, size_t{kTerminals * kPasses});
+  EXPECT_EQ(updates, size_t{2 * kTerminals * kPasses});
+  EXPECT_EQ(lines, inserts + updates);
 }
 
 }  // namespace
