@@ -320,7 +320,8 @@ TEST_F(OperatorFormTest, F4ListsTheOperatorsAndPutsTheChosenCodeInTheField) {
   text("LEO L", true);
   runForm();
 
-  console().pushKeys({key::kF4, key::kDown, key::kEnter});
+  // The chosen code fills the field, which stays open for Enter.
+  console().pushKeys({key::kF4, key::kDown, key::kEnter, key::kEnter});
   text("LEO 2");
   runForm();
   auto ops = operators();
