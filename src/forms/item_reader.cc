@@ -52,8 +52,10 @@ bool ItemReader::atEnd() {
 bool ItemReader::startItem() {
   skipBlankLines();
   skipBlanks();
-  itemLine_ = line_;
-  if (pos_ < data_.size()) return true;
+  if (pos_ < data_.size()) {
+    itemLine_ = line_;
+    return true;
+  }
   if (!afterComma_) missed_ = true;
   afterComma_ = false;
   return false;

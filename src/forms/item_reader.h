@@ -28,7 +28,8 @@ class ItemReader {
   // apostrophe, and blank lines.
   void skipCommentLines();
 
-  // 1-based line on which the last item read started.
+  // 1-based line on which the last item read started (an item asked for
+  // after the end of the data leaves it unchanged).
   int line() const { return itemLine_; }
   // Set once an item was asked for after the end of the data.
   bool missed() const { return missed_; }
