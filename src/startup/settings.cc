@@ -93,7 +93,9 @@ void loadSettings(Program& program) {
   s.tempDir = normaliseDirectory(sys.env("TAVTMP"));
 
   const std::string session = s.tempDir + "Sessio.ini";
-  s.menuTitle = " " + readIniValue(session, "Menu", "Titol") + " ";
+  s.menuTitle = readIniValue(session, "Menu", "Titol");
+  s.menuTitle.insert(s.menuTitle.begin(), ' ');
+  s.menuTitle += ' ';
   s.menuName = readIniValue(session, "Menu", "NomMenu");
   s.operatorName = readIniValue(session, "Menu", "Operador");
   s.operatorType = numericValue16(readIniValue(session, "Menu", "TavTipOper"));

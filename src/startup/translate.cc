@@ -17,8 +17,9 @@ std::string translateText(Program& program, const std::string& text) {
 
   // The message file is created empty when it is missing, so that a
   // translator finds where the texts belong. Where it cannot be made (no
-  // LOCALE directory) every text stays as it is.
-  {
+  // LOCALE directory) every text stays as it is. An existing file is only
+  // read, so a read-only one serves as well.
+  if (!pathExists(path)) {
     BinaryFile file;
     if (!file.open(path, BinaryFile::Mode::ReadWriteCreate).ok()) return text;
   }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/files.h"
+#include "startup/ini_file.h"
 #include "startup/program.h"
 #include "testing/test_program.h"
 
@@ -145,6 +147,35 @@ TEST_F(LoadSettingsTest, HostKind) {
   EXPECT_EQ(load().hostKind, "WIN");
   t.system().setEnv("HTTP_ACCEPT", "text/html");
   EXPECT_EQ(load().hostKind, "CGI");
+}
+
+}  // namespace
+}  // namespace xt
+
+namespace xt {
+namespace {
+
+TEST(DemoSettingsTest, DemoSessionAsTheDemoCommandStartsIt) {
+  TestProgram t;
+  copyTree(demoSourceDir(), t.root());
+  t.system().setEnv("TAVTMP", t.root() + "sessio/");
+  t.system().setEnv("TERM", "xterm-256color");
+  loadSettings(t.program());
+  const SessionSettings& s = t.program().settings;
+  EXPECT_EQ(s.tempDir, t.root() + "sessio/");
+  EXPECT_EQ(s.terminalDir, "");  // the calculator's state then goes to the root
+  EXPECT_EQ(s.menuTitle, " MANTENIMENT D'OPERADORS ");
+  EXPECT_EQ(s.menuName, "XTANCAR");
+  EXPECT_EQ(s.operatorName, "ADMIN");
+  EXPECT_EQ(s.operatorType, 0);
+  EXPECT_EQ(s.languageCode, "CAT");
+  EXPECT_EQ(s.systemDate, packDecimalDigits("20261208"));
+  EXPECT_EQ(s.colourPairs[0][0], 14);
+  EXPECT_EQ(s.colourPairs[0][1], 1);
+  EXPECT_EQ(s.colourPairs[4][1], 11);
+  EXPECT_TRUE(fileExists(t.root() + "AJUDA\\" + s.menuName + ".HLP"));
+  EXPECT_EQ(readIniValue(t.root() + "Vexa.ini", "Usuari", "DecCaracter"), ",");
+  EXPECT_EQ(readIniValue(t.root() + "Vexa.ini", "Usuari", "DatOrdre"), "DMA");
 }
 
 }  // namespace
