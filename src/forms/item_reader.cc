@@ -76,17 +76,23 @@ std::string ItemReader::readText() {
   if (!startItem()) return "";
   std::string text;
   lineStart_ = false;
+  auto upTo = [&](const char* stops) {
+    size_t end = data_.find_first_of(stops, pos_);
+    return end == std::string_view::npos ? data_.size() : end;
+  };
   if (data_[pos_] == '"') {
     ++pos_;
-    while (pos_ < data_.size() && data_[pos_] != '"' && !atLineEnd()) text += data_[pos_++];
+    size_t end = upTo("\"\r\n");
+    text.assign(data_.substr(pos_, end - pos_));
+    pos_ = end;
     if (pos_ < data_.size() && data_[pos_] == '"') ++pos_;
     // Anything between the closing quote and the separator is dropped.
-    while (pos_ < data_.size() && data_[pos_] != ',' && !atLineEnd()) ++pos_;
+    pos_ = upTo(",\r\n");
   } else {
-    while (pos_ < data_.size() && data_[pos_] != ',' && !atLineEnd()) {
-      if (data_[pos_] != '\t') text += data_[pos_];
-      ++pos_;
-    }
+    size_t end = upTo(",\r\n");
+    text.assign(data_.substr(pos_, end - pos_));
+    pos_ = end;
+    std::erase(text, '\t');
   }
   consumeSeparator();
   return text;
