@@ -71,7 +71,9 @@ std::vector<std::string> splitItems(const std::string& line) {
     if (i < line.size() && line[i] == '"') {
       size_t close = line.find('"', i + 1);
       if (close == std::string::npos) close = line.size();
-      item = "\"" + line.substr(i + 1, close - i - 1) + "\"";
+      item = "\"";
+      item.append(line, i + 1, close - i - 1);
+      item += '"';
       i = close + 1;
     }
     size_t comma = line.find(',', std::min(i, line.size()));
@@ -259,7 +261,10 @@ std::string resultText(const CalcState& s) {
   if (static_cast<int>(digits.size()) < d - 2) digits.insert(0, static_cast<size_t>(d - 2) - digits.size(), '0');
   size_t intLength = static_cast<size_t>(std::max<int>(0, static_cast<int>(digits.size()) - d + 2));
   std::string out = digits.substr(0, intLength);
-  if (d > 2) out += "." + digits.substr(intLength);
+  if (d > 2) {
+    out += '.';
+    out.append(digits, intLength);
+  }
   return out;
 }
 
@@ -327,15 +332,24 @@ class Calculator {
 
   void drawDisplay() {
     locateInWindow(program_, 23, 0);
-    printText(program_, "\xB3" + number(s_.entry, s_.hasPoint, s_.decimals) + "  \xB3");  // │ │
+    std::string row = "\xB3";  // │
+    row += number(s_.entry, s_.hasPoint, s_.decimals);
+    row += "  \xB3";
+    printText(program_, row);
   }
 
  private:
   // The number in 22 columns: a sign position, the digits with thousands
   // separators, and the decimals typed or kept.
   std::string number(double value, bool hasPoint, int decimals) {
-    std::string decimalPart = hasPoint ? "." + std::string(static_cast<size_t>(decimals), '9') : "";
-    std::string picture = "-" + kIntegerMask.substr(decimalPart.size()) + decimalPart;
+    std::string decimalPart;
+    if (hasPoint) {
+      decimalPart = ".";
+      decimalPart.append(static_cast<size_t>(decimals), '9');
+    }
+    std::string picture = "-";
+    picture.append(kIntegerMask, decimalPart.size());
+    picture += decimalPart;
     return formatPicture(program_, picture, value);
   }
 
@@ -353,8 +367,12 @@ class Calculator {
       drawRow(s_.tapeTop - 1, border('\xDA', '\xBF'));  // ┌─┐
       for (int row = s_.tapeTop; row <= kTapeLines; ++row) {
         const TapeLine& t = s_.tape[static_cast<size_t>(row - 1)];
-        drawRow(row, "\xB3" + number(t.value, t.hasPoint, t.decimals) + " " +
-                         (t.op.empty() ? std::string(" ") : t.op) + "\xB3");
+        std::string text = "\xB3";
+        text += number(t.value, t.hasPoint, t.decimals);
+        text += ' ';
+        text += t.op.empty() ? std::string(" ") : t.op;
+        text += '\xB3';
+        drawRow(row, text);
       }
       drawRow(23, border('\xC3', '\xB4'));  // ├─┤
     } else {
