@@ -1,7 +1,7 @@
 #!/bin/bash
 # Terminal test of the console backend: runs the console driver in tmux at
 # 80x25, types keys and reads the pane; checks the terminal is restored after
-# a normal end, after SIGTERM, SIGHUP and SIGINT, and across a stop and
+# a normal end, after SIGTERM, SIGHUP, SIGINT, SIGSEGV and SIGABRT, and across a stop and
 # continue; checks that keys typed before the end do not reach the shell, and
 # that a 60x20 terminal gets the size notice until it grows.
 # Usage: terminal_console.sh BUILD_DIR   (exit 77: skipped)
@@ -79,8 +79,9 @@ sleep 0.3
 capture main | grep -q LEAKED && fail "typed-ahead keys reached the shell"
 expect_flags main "0 1 0 1" "after the busy end"
 
-# --- Termination signals from outside.
-for sig in TERM HUP INT; do
+# --- Termination signals from outside, and fatal ones (restored, then the
+# signal takes its course).
+for sig in TERM HUP INT SEGV ABRT; do
   start main
   pid=$(driver_pid main)
   [ -n "$pid" ] || { fail "no driver process"; continue; }
