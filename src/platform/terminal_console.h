@@ -57,7 +57,6 @@ class TerminalConsole : public Console {
   bool tooSmall() const { return tooSmall_; }
 
   void setClock(Clock clock) { clock_ = std::move(clock); }
-  KeyDecoder& decoder() { return decoder_; }
 
  private:
   void flushNow();

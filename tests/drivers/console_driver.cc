@@ -2,6 +2,7 @@
 // tests/scripts/terminal_console.sh: draws a coloured screen and shows the
 // key codes it reads. Esc ends it; "p" waits a second (keys typed meanwhile
 // must not reach the shell) and ends; "m" turns the mouse on.
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <string>
