@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -194,6 +195,27 @@ TEST_F(HelpTest, ControlCharactersSwitchStylesAndTakeNoRoom) {
   const ScreenBuffer& down = console.shots[1];
   EXPECT_EQ(down.at(21, 79).attr, 2);
   EXPECT_EQ(down.at(21, 2).attr, 2);
+}
+
+TEST_F(HelpTest, DemoHelpFilesShowTheirTitleAndScrollToTheirEnd) {
+  copyTree(demoSourceDir() + "AJUDA", dir / "AJUDA");
+  int64_t lines = (fileSize(dir / "AJUDA/XTANCAR.HLP") + 40) / 80;
+  ASSERT_GT(lines, 17);
+  console.pushKey(key::kEnd);
+  run("XTANCAR", {});
+  auto rowText = [](const ScreenBuffer& s, int row) {
+    std::string text;
+    for (int c = 3; c <= 78; ++c) text.push_back(static_cast<char>(s.at(row, c).ch));
+    return text;
+  };
+  EXPECT_NE(rowText(console.shots[0], 5).find("MANTENIMENT D'OPERADORS"), std::string::npos);
+  std::string last = dir.read("AJUDA/XTANCAR.HLP").substr(static_cast<size_t>((lines - 1) * 80), 76);
+  for (char& c : last)
+    if (c == '\x1E' || c == '\x1F' || c == '\x10') c = ' ';
+  last.erase(std::remove(last.begin(), last.end(), ' '), last.end());
+  std::string shown = rowText(console.shots[1], 21);
+  shown.erase(std::remove(shown.begin(), shown.end(), ' '), shown.end());
+  EXPECT_EQ(shown, last);  // End brings the file's last line to the bottom row
 }
 
 TEST_F(HelpTest, F1OpensTheGeneralHelpOverTheTopicButNotOverItself) {
