@@ -1,6 +1,7 @@
 #include "intranet/access_files.h"
 
 #include <cmath>
+#include <string_view>
 
 #include "data/file_utils.h"
 #include "intranet/apr1.h"
@@ -106,12 +107,17 @@ AccessStatus rewriteAccessFiles(System& system, const std::string& directory, co
     std::optional<std::string> old = readWholeFile(target);
     if (!old) return AccessStatus::ReadFailed;
     content.reserve(old->size() + 64);
-    for (const std::string& line : splitLines(*old)) {
+    std::string_view rest(*old);
+    while (!rest.empty()) {
+      size_t end = rest.find('\n');
+      std::string_view line = rest.substr(0, end);
+      rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
       size_t colon = line.find(':');
-      if (colon == std::string::npos) continue;
-      if (line.compare(0, colon, user) == 0) continue;  // exactly this user, case-sensitive
-      content += line;
-      content += "\r\n";
+      if (colon == std::string_view::npos) continue;
+      if (line.substr(0, colon) == user) continue;  // exactly this user, case-sensitive
+      content.append(line);
+      content.append("\r\n");
     }
   } else {
     target = directory + ".HTPASSWD";
