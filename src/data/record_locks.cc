@@ -104,7 +104,7 @@ bool rangesMeet(const std::string& record, const std::string& first, const std::
 }
 
 // One scan of the lock file and, without a conflict, the write of this
-// terminal's record. Returns whether there was a conflict.
+// terminal's record. Returns whether the lock is not held (a conflict).
 bool scanAndWrite(Program& program, const std::string& fileName, char type,
                   const std::string& firstKey, const std::string& lastKey) {
   BinaryFile file = openLockFile(program, lockDirectory(program), fileName);
@@ -161,7 +161,9 @@ bool scanAndWrite(Program& program, const std::string& fileName, char type,
       setField(record, kLastLengthAt, kLengthSize, std::to_string(std::min(lastKey.size(), kKeySize)));
       setField(record, kLastKeyAt, kKeySize, lastKey);
     }
-    (void)file.writeAt(write * kLockRecordSize, record);
+    // A lock that could not be recorded is not held: the caller waits or
+    // gives up as for a conflict.
+    if (!file.writeAt(write * kLockRecordSize, record).ok()) conflict = true;
   }
   return conflict;
 }
@@ -319,8 +321,7 @@ int16_t releaseLock(Program& program, const std::string& name) {
   }
   if (newest < 0) return -1;
   freeRecord(newestRecord);
-  (void)file.writeAt(newest * kLockRecordSize, newestRecord);
-  return 0;
+  return file.writeAt(newest * kLockRecordSize, newestRecord).ok() ? 0 : -1;
 }
 
 }  // namespace xt
