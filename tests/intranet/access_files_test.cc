@@ -89,6 +89,15 @@ TEST_F(AccessFiles, FirstRewriteWritesBothFiles) {
   EXPECT_EQ(program.windows.windowDepth, 0);
 }
 
+TEST_F(AccessFiles, TheProgressMessageIsTranslated) {
+  program.settings.rootDir = dir.path();
+  program.settings.languageCode = "SPA";
+  dir.write("LOCALE/XTANCAR.LNG",
+            "\"GENERANT CONTRASENYA INTRANET\",\"GENERANDO CONTRASE\xA5" "A INTRANET\",\"G\",\"O\"\r\n" /* Ñ */);
+  writeIntranetAccess(program, dir.path(), "ADMIN", "ADMIN", false);
+  EXPECT_NE(system.screenAtSalt.find("GENERANDO CONTRASE\xA5" "A INTRANET"), std::string::npos) << system.screenAtSalt;
+}
+
 TEST_F(AccessFiles, OtherLinesKeepTheirOrderAndGetCrLf) {
   dir.write(".HTACCESS", "mine\n");
   dir.write(".HTPASSWD",
