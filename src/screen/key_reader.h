@@ -17,10 +17,11 @@ struct KeyReaderState {
   bool inCalendar = false;
 };
 
-// Returns at once; key 0 when nothing is waiting. button != 0 for a click
-// at the 1-based screen position (mouseRow, mouseColumn).
+// Returns at once (or after waiting up to timeoutMs for input, -1 without
+// limit); key 0 when nothing is waiting. button != 0 for a click at the
+// 1-based screen position (mouseRow, mouseColumn).
 void readKeyEvent(Program& program, int16_t& key, int16_t& button, int16_t& mouseRow,
-                  int16_t& mouseColumn);
+                  int16_t& mouseColumn, int timeoutMs = 0);
 // Waits for a key or click; a click becomes column*256 + button*64 + row.
 void waitKey(Program& program, int16_t& key);
 int16_t waitKey(Program& program);

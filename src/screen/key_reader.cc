@@ -1,0 +1,70 @@
+#include "screen/key_reader.h"
+
+#include "platform/key_codes.h"
+#include "startup/program.h"
+
+namespace xt {
+
+void readKeyEvent(Program& program, int16_t& key, int16_t& button, int16_t& mouseRow,
+                  int16_t& mouseColumn, int timeoutMs) {
+  KeyReaderState& state = program.keyReader;
+  if (!state.pendingInput.empty()) {
+    key = static_cast<uint8_t>(state.pendingInput.front());
+    state.pendingInput.erase(0, 1);
+    return;
+  }
+
+  Console& console = program.console;
+  if (state.mouseState == 0) state.mouseState = console.hasMouse() ? 2 : 3;
+  if (state.mouseState == 2) {
+    console.enableMouse(true);
+    state.mouseState = 1;
+  }
+
+  key = button = mouseRow = mouseColumn = 0;
+  InputEvent event = console.readEvent(timeoutMs);
+  if (event.kind == InputEvent::Kind::Key) {
+    key = event.key == key::kAltE ? static_cast<int16_t>(0xD5) : event.key;
+  } else if (event.kind == InputEvent::Kind::Mouse && state.mouseState == 1 && event.button != 0) {
+    button = event.button;
+    mouseRow = event.row;
+    mouseColumn = event.column;
+  }
+
+  if (key == key::kAltX && !state.inCalculator) {
+    state.inCalculator = true;
+    std::string typed = program.tools.calculator ? program.tools.calculator(program) : std::string();
+    state.pendingInput = typed;
+    state.inCalculator = false;
+  } else if (key == key::kAltC && !state.inCalendar) {
+    state.inCalendar = true;
+    std::string typed = program.tools.calendar ? program.tools.calendar(program) : std::string();
+    state.pendingInput = typed;
+    state.inCalendar = false;
+  }
+
+  if (state.mouseState == 1 && (key != 0 || button != 0)) {
+    console.enableMouse(false);
+    state.mouseState = 2;
+  }
+}
+
+void waitKey(Program& program, int16_t& key) {
+  int16_t button = 0, row = 0, column = 0;
+  for (;;) {
+    readKeyEvent(program, key, button, row, column, -1);
+    if (key != 0) return;
+    if (button != 0) {
+      key = static_cast<int16_t>(static_cast<uint16_t>(column * 256 + button * 64 + row));
+      return;
+    }
+  }
+}
+
+int16_t waitKey(Program& program) {
+  int16_t key = 0;
+  waitKey(program, key);
+  return key;
+}
+
+}  // namespace xt

@@ -1,0 +1,212 @@
+#include "screen/screen_stack.h"
+
+#include <cstdlib>
+
+#include "platform/files.h"
+#include "startup/program.h"
+
+namespace xt {
+
+namespace {
+
+constexpr int64_t kEmptyEnd = 5;  // 1-based position after the 4-byte end pointer
+constexpr int kFieldsSize = 20;
+constexpr int kTrailerSize = 5;
+
+std::string stackPath(const Program& program) { return program.settings.tempDir + "WinPush.tmp"; }
+
+std::string int32Bytes(int32_t v) {
+  auto u = static_cast<uint32_t>(v);
+  return std::string{static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
+                     static_cast<char>((u >> 16) & 0xFF), static_cast<char>(u >> 24)};
+}
+
+int32_t bytesInt32(const std::string& b) {
+  uint32_t u = 0;
+  for (size_t i = 0; i < 4 && i < b.size(); ++i) u |= static_cast<uint32_t>(static_cast<uint8_t>(b[i])) << (8 * i);
+  return static_cast<int32_t>(u);
+}
+
+// Decimal digits only; -1 for anything else.
+long digitsValue(const std::string& text) {
+  if (text.empty()) return -1;
+  long v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
+void forgetAllWindows(Program& program, const std::string& path) {
+  program.windows = WindowState{};
+  removeFile(path);
+}
+
+}  // namespace
+
+std::string zeroPad(long long value, int width) {
+  unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
+                                           : static_cast<unsigned long long>(value);
+  std::string digits = std::to_string(magnitude);
+  if (static_cast<int>(digits.size()) > width) return digits.substr(digits.size() - static_cast<size_t>(width));
+  return std::string(static_cast<size_t>(width) - digits.size(), '0') + digits;
+}
+
+int16_t screenRows(const Program& program) { return static_cast<int16_t>(program.console.rows()); }
+
+int16_t screenColumns(const Program& program) { return static_cast<int16_t>(program.console.columns()); }
+
+int16_t windowLastColumn(const Program& program) {
+  return program.windows.windowDepth == 0 ? screenColumns(program)
+                                          : static_cast<int16_t>(program.windows.windowRight - 1);
+}
+
+void locateInWindow(Program& program, int16_t row, int16_t col) {
+  const WindowState& w = program.windows;
+  if (w.windowDepth == 0)
+    program.console.moveCursor(row, col);
+  else
+    program.console.moveCursor(w.windowTop + row, w.windowLeft + col);
+}
+
+void printText(Program& program, const std::string& text) { program.console.write(text); }
+
+void saveRegion(Program& program, int16_t top, int16_t left, int16_t bottom, int16_t right) {
+  int16_t rows = screenRows(program), cols = screenColumns(program);
+  if (top < 1 || top > rows || bottom < 1 || bottom > rows || left < 1 || left > cols || right < 1 ||
+      right > cols || top > bottom || left > right)
+    return;
+
+  BinaryFile file;
+  if (!file.open(stackPath(program), BinaryFile::Mode::ReadWriteCreate).ok()) return;
+  int64_t end = kEmptyEnd;
+  if (file.size() > 3) {
+    end = bytesInt32(file.readAt(0, 4));
+    if (end < kEmptyEnd || end > file.size() + 1) end = kEmptyEnd;  // damaged: start afresh
+  }
+
+  WindowState& w = program.windows;
+  std::string record;
+  for (int v : {program.console.cursorRow(), program.console.cursorColumn(), int(w.windowTop),
+                int(w.windowLeft), int(w.windowBottom), int(w.windowRight), int(top), int(left),
+                int(bottom), int(right)})
+    record += zeroPad(v, 2);
+  for (int r = top; r <= bottom; ++r) {
+    for (int c = left; c <= right; ++c) {
+      Cell cell = program.console.cell(r, c);
+      record.push_back(static_cast<char>(cell.ch));
+      record.push_back(static_cast<char>(cell.attr));
+    }
+  }
+  record += zeroPad(static_cast<long long>(record.size()) + kTrailerSize, kTrailerSize);
+
+  if (!file.writeAt(end - 1, record).ok()) return;
+  int64_t newEnd = end + static_cast<int64_t>(record.size());
+  if (!file.writeAt(0, int32Bytes(static_cast<int32_t>(newEnd))).ok()) return;
+  w.windowTop = top;
+  w.windowLeft = left;
+  w.windowBottom = bottom;
+  w.windowRight = right;
+  ++w.windowDepth;
+}
+
+void restoreRegion(Program& program) {
+  std::string path = stackPath(program);
+  BinaryFile file;
+  if (!file.open(path, BinaryFile::Mode::ReadWrite).ok()) return;
+  int64_t size = file.size();
+  int64_t end = kEmptyEnd;
+  if (size > 3) {
+    end = bytesInt32(file.readAt(0, 4));
+    if (end == kEmptyEnd) {
+      file.close();
+      removeFile(path);
+      return;
+    }
+    // A damaged stack never paints: the window state is reset and the
+    // file removed.
+    if (end < kEmptyEnd + kFieldsSize + kTrailerSize || end > size + 1) {
+      file.close();
+      forgetAllWindows(program, path);
+      return;
+    }
+    long length = digitsValue(file.readAt(end - 1 - kTrailerSize, kTrailerSize));
+    int64_t start = end - length;
+    if (length < kFieldsSize + kTrailerSize || start < kEmptyEnd) {
+      file.close();
+      forgetAllWindows(program, path);
+      return;
+    }
+    std::string fields = file.readAt(start - 1, kFieldsSize);
+    long v[10];
+    for (int i = 0; i < 10; ++i) v[i] = digitsValue(fields.substr(static_cast<size_t>(i) * 2, 2));
+    int rows = screenRows(program), cols = screenColumns(program);
+    long top = v[6], left = v[7], bottom = v[8], right = v[9];
+    bool sane = top >= 1 && bottom <= rows && top <= bottom && left >= 1 && right <= cols && left <= right;
+    for (long x : v) sane = sane && x >= 0;
+    long cells = sane ? (bottom - top + 1) * (right - left + 1) : 0;
+    if (!sane || kFieldsSize + 2 * cells + kTrailerSize != length) {
+      file.close();
+      forgetAllWindows(program, path);
+      return;
+    }
+
+    WindowState& w = program.windows;
+    if (w.windowDepth > 0) --w.windowDepth;
+    w.windowTop = static_cast<int16_t>(v[2]);
+    w.windowLeft = static_cast<int16_t>(v[3]);
+    w.windowBottom = static_cast<int16_t>(v[4]);
+    w.windowRight = static_cast<int16_t>(v[5]);
+
+    std::string data = file.readAt(start - 1 + kFieldsSize, static_cast<size_t>(2 * cells));
+    size_t i = 0;
+    for (long r = top; r <= bottom; ++r) {
+      for (long c = left; c <= right && i + 1 < data.size() + 1; ++c, i += 2) {
+        if (i + 1 >= data.size()) break;
+        Cell cell{static_cast<uint8_t>(data[i]), static_cast<uint8_t>(data[i + 1])};
+        program.console.putCell(static_cast<int>(r), static_cast<int>(c), cell);
+        program.console.setAttribute(cell.attr);
+      }
+    }
+    program.console.moveCursor(static_cast<int>(v[0]), static_cast<int>(v[1]));
+    file.writeAt(0, int32Bytes(static_cast<int32_t>(start)));
+    end = start;
+  }
+  file.close();
+  if (end < 6) {
+    removeFile(path);
+    if (end == kEmptyEnd) program.windows.windowDepth = 0;
+  }
+}
+
+void drawFrame(Program& program, int16_t style) {
+  const WindowState& w = program.windows;
+  if (w.windowDepth == 0) return;
+  static const uint8_t glyphs[3][6] = {
+      {0x20, 0x20, 0x20, 0x20, 0x20, 0x20},
+      {0xDA, 0xBF, 0xC0, 0xD9, 0xC4, 0xB3},
+      {0xC9, 0xBB, 0xC8, 0xBC, 0xCD, 0xBA},
+  };
+  const uint8_t* g = glyphs[(style >= 0 && style <= 2) ? style : 0];
+  Console& con = program.console;
+  int width = w.windowRight - w.windowLeft - 1;
+  auto line = [&](uint8_t first, uint8_t middle, uint8_t last) {
+    std::string s(1, static_cast<char>(first));
+    if (width > 0) s.append(static_cast<size_t>(width), static_cast<char>(middle));
+    if (w.windowRight > w.windowLeft) s.push_back(static_cast<char>(last));
+    return s;
+  };
+  con.moveCursor(w.windowTop, w.windowLeft);
+  con.write(line(g[0], g[4], g[1]));
+  for (int r = w.windowTop + 1; r <= w.windowBottom - 1; ++r) {
+    con.moveCursor(r, w.windowLeft);
+    con.write(line(g[5], ' ', g[5]));
+  }
+  if (w.windowBottom > w.windowTop) {
+    con.moveCursor(w.windowBottom, w.windowLeft);
+    con.write(line(g[2], g[4], g[3]));
+  }
+}
+
+}  // namespace xt

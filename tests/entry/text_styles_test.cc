@@ -1,0 +1,66 @@
+#include "entry/text_styles.h"
+
+#include <gtest/gtest.h>
+
+#include "testing/test_program.h"
+
+namespace xt {
+namespace {
+
+TEST(TextStyles, LettersChooseStylesAndColours) {
+  TestProgram t;
+  Program& p = t.program();
+  int16_t colours[5][2] = {{1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}};
+  std::copy(&colours[0][0], &colours[0][0] + 10, &p.settings.colourPairs[0][0]);
+  struct Case {
+    const char* letters;
+    int style;
+  } cases[] = {{"h", 0}, {"n", 1}, {"rh", 2}, {"rn", 3}, {"u", 4}, {"Un", 4}, {"x", 0}};
+  for (const Case& c : cases) {
+    std::string letters = c.letters;
+    selectTextStyle(p, letters);
+    EXPECT_EQ(p.styles.currentStyle, c.style) << c.letters;
+    EXPECT_EQ(t.console().attribute(), colours[c.style][0] | (colours[c.style][1] << 4)) << c.letters;
+  }
+  std::string lower = "rh";
+  selectTextStyle(p, lower);
+  EXPECT_EQ(lower, "RH");  // upper-cased in place
+}
+
+TEST(TextStyles, PushAndPop) {
+  TestProgram t;
+  Program& p = t.program();
+  selectTextStyle(p, "u");
+  selectTextStyle(p, "+n");
+  EXPECT_EQ(p.styles.currentStyle, 1);
+  selectTextStyle(p, "-");
+  EXPECT_EQ(p.styles.currentStyle, 4);
+  selectTextStyle(p, "+-");  // push and pop the same style
+  EXPECT_EQ(p.styles.currentStyle, 4);
+  EXPECT_TRUE(p.styles.styleStack.empty());
+  selectTextStyle(p, "-");  // empty stack selects style 0
+  EXPECT_EQ(p.styles.currentStyle, 0);
+  selectTextStyle(p, "   ");  // blanks change nothing
+  EXPECT_EQ(p.styles.currentStyle, 0);
+}
+
+TEST(ValueStack, ItemsComeBackByteForByteInReverseOrder) {
+  TestProgram t;
+  Program& p = t.program();
+  pushValue(p, std::string("\0\x01", 2));
+  pushValue(p, "");
+  pushValue(p, int16Bytes(-2));
+  EXPECT_EQ(bytesInt16(popValue(p)), -2);
+  EXPECT_EQ(popValue(p), "");
+  EXPECT_EQ(popValue(p), std::string("\0\x01", 2));
+  EXPECT_EQ(popValue(p), "");  // empty stack
+}
+
+TEST(IsAllChar, EmptyTextCounts) {
+  EXPECT_EQ(isAllChar("", 32), -1);
+  EXPECT_EQ(isAllChar("   ", 32), -1);
+  EXPECT_EQ(isAllChar("  a", 32), 0);
+}
+
+}  // namespace
+}  // namespace xt

@@ -1,0 +1,66 @@
+#include "screen/active_keys.h"
+
+#include <gtest/gtest.h>
+
+#include "entry/text_styles.h"
+#include "testing/test_program.h"
+
+namespace xt {
+namespace {
+
+std::string codes(std::initializer_list<int> list) {
+  std::string s;
+  for (int c : list) s += int16Bytes(static_cast<int16_t>(c));
+  return s;
+}
+
+TEST(ActiveKeys, FromToPairsAndDeletion) {
+  TestProgram t;
+  Program& p = t.program();
+  setActiveKeys(p, "1b=2", "ea");
+  EXPECT_EQ(p.activeKeys.activeFrom, codes({0x1B}));
+  EXPECT_EQ(p.activeKeys.activeTo, codes({2}));
+  setActiveKeys(p, "d,1b", "ea");
+  setActiveKeys(p, "1b", "d");
+  EXPECT_EQ(p.activeKeys.activeFrom, codes({0x0D}));
+  setActiveKeys(p, "4800", "d");  // not in the table
+  EXPECT_EQ(p.activeKeys.activeFrom, codes({0x0D}));
+}
+
+TEST(ActiveKeys, DeletionMatchesWholeEntriesOnly) {
+  TestProgram t;
+  Program& p = t.program();
+  // 0x0D00 and 0x0048 laid end to end hold the bytes 00 48 across the two.
+  setActiveKeys(p, "d00,48", "ea");
+  setActiveKeys(p, "4800", "d");
+  EXPECT_EQ(p.activeKeys.activeFrom, codes({0x0D00, 0x48}));
+}
+
+TEST(ActiveKeys, NestedPushesUnwindInOrderAndPopWithNothingSavedKeepsTheTable) {
+  TestProgram t;
+  Program& p = t.program();
+  setActiveKeys(p, "1b", "ea");
+  setActiveKeys(p, "", "-");
+  EXPECT_EQ(p.activeKeys.activeFrom, codes({0x1B}));
+  setActiveKeys(p, "d,3b00", "+ea");
+  setActiveKeys(p, "d,1b,4800,5000,4900,5100,4b00,4d00", "+ea");
+  setActiveKeys(p, "3e00", "a");
+  EXPECT_EQ(p.activeKeys.activeFrom.size(), 18u);
+  setActiveKeys(p, "", "-");
+  EXPECT_EQ(p.activeKeys.activeFrom, codes({0x0D, 0x3B00}));
+  setActiveKeys(p, "", "-");
+  EXPECT_EQ(p.activeKeys.activeFrom, codes({0x1B}));
+}
+
+TEST(ActiveKeys, CodesAreKeptToSixteenBitsAndMaskSwitches) {
+  TestProgram t;
+  Program& p = t.program();
+  setActiveKeys(p, "8500,12345", "EAh");
+  EXPECT_EQ(p.activeKeys.activeFrom, codes({-31488, 0x2345}));
+  EXPECT_EQ(p.activeKeys.maskChar, 'X');
+  setActiveKeys(p, "", "v");
+  EXPECT_EQ(p.activeKeys.maskChar, 0);
+}
+
+}  // namespace
+}  // namespace xt
