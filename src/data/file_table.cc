@@ -42,7 +42,7 @@ std::string readDictionary(Program& program, const std::string& base) {
 }
 
 [[noreturn]] void failOpen(Program& program, const std::string& name, int16_t status) {
-  const std::string& text = pickLanguage(program, "NO ES POT ACCEDIR AL FITXER ",
+  const std::string text = pickLanguage(program, "NO ES POT ACCEDIR AL FITXER ",
                                          "NO SE PUEDE ACCEDER AL FICHERO ",
                                          "NOM SE PODE ACEDER AO FICHEIRO ",
                                          "NON SE P\xE3T ACCEDIR ATH FICH\xD4R " /* Ò, È */);
