@@ -27,8 +27,9 @@ namespace {
 constexpr int kRecordLength = 64;
 
 std::string keyOf(int64_t i) {
-  std::string digits = std::to_string(i % 10000000);
-  return "K" + std::string(7 - digits.size(), '0') + digits;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "K%07lld", static_cast<long long>(i % 10000000));
+  return std::string(buf, 8);
 }
 
 std::string recordOf(int64_t i) {
