@@ -13,7 +13,7 @@ namespace {
 using DemoDataTest = testutil::DataTest;
 
 TEST_F(DemoDataTest, DemoOperatorFileOpensAndStaysReadableBySqlite) {
-  copyTree(std::string(XT_SOURCE_DIR) + "/demo/ddf", tp.root() + "ddf");
+  copyTree(demoSourceDir() + "ddf", tp.root() + "ddf");
   std::string saved = currentDirectory();
   ASSERT_TRUE(changeDirectory(tp.root()));
   uint8_t operatorRecord[17];
