@@ -33,6 +33,19 @@ struct FileTable {
   std::string lockModeStack;  // (slot, mode) byte pairs
 };
 
+// The owner name every open passes (four digits and a NUL, 5 bytes); files
+// that carry an owner name open only with it.
+std::string dataFileOwnerName();
+
+// A data file name split into directory (up to the last ":", "\" or "/"),
+// base (up to the first "." after it) and extension (".dat" when none).
+struct DataFileName {
+  std::string directory, base, extension;
+  std::string full() const { return directory + base + extension; }
+};
+DataFileName splitDataFileName(const std::string& name);
+
+// The slot holding fileId (1..40), else minus the highest free slot, else 0.
 int16_t findFileSlot(const Program& program, int16_t fileId);
 // Opens name as fileId with the caller's record buffer. A fatal failure
 // shows the message, resets the files and ends the process (nonzero code).

@@ -1,5 +1,6 @@
 // Small file-system operations of the intranet rewrite: delete, rename,
-// existence through the resolved name, and absolute directory paths.
+// existence through the resolved name, and absolute directory paths. They
+// return plain values and never show a message.
 #pragma once
 
 #include <cstdint>
@@ -7,13 +8,26 @@
 
 namespace xt {
 
-constexpr int16_t kErrorNoMatch = 53;
+// Error numbers of the program's file layer.
+constexpr int16_t kErrorNoMatch = 53;        // no file matched
+constexpr int16_t kErrorPermission = 70;     // permission denied
+constexpr int16_t kErrorPathAccess = 75;     // the path exists but cannot be used
+constexpr int16_t kErrorPathNotFound = 76;   // a directory of the path is missing
 
+// Deletes the files that path names or matches ("*" and "?" wildcards in
+// the last component, "*.*" added when it ends in a separator; directories
+// and dot-files matched by a wildcard are left alone). When nothing matched,
+// deletes the files inside path as a directory and then the directory.
+// 0 on success, else an error number (53 when nothing matched).
 int16_t deletePath(const std::string& path);
+// Renames from to to; never replaces an existing file. 0 on success, else
+// the system error code.
 int16_t renameFile(const std::string& from, const std::string& to);
-// The existing path as the file layer resolves it, or "" when it does not exist.
+// The existing path as the file layer resolves it (letter case of the
+// entries as found on disk), or "" when it does not exist.
 std::string shortPathName(const std::string& path);
-// Absolute directory ending in "/", with "." and ".." removed.
+// Absolute directory ending in "/", with "." and ".." removed; a relative
+// path is taken from the current directory. "/srv/a/../b" gives "/srv/b/".
 std::string fullDirectoryPath(const std::string& path);
 
 }  // namespace xt

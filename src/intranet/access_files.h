@@ -1,6 +1,9 @@
 // The web server's access files of the installation: .HTACCESS (written
-// once) and .HTPASSWD (rewritten with the operator's line at the end, or
-// without it).
+// once, pointing the server at .HTPASSWD) and .HTPASSWD (one line
+// "user:$apr1$..." per operator, CR LF; rewritten with the operator's line
+// at the end, or without it). A rewrite runs under an exclusive lock of
+// .HTPASSWD.lck beside the files and replaces .HTPASSWD atomically, so a
+// reader sees the old or the new file and never a missing or partial one.
 #pragma once
 
 #include <string>
@@ -8,7 +11,21 @@
 namespace xt {
 
 struct Program;
+class System;
 
+enum class AccessStatus {
+  Ok,
+  BadUser,      // empty, or holds ":" or a control character: nothing written
+  ReadFailed,   // the old .HTPASSWD could not be read: left as it was
+  WriteFailed,  // a file could not be written: .HTPASSWD left as it was
+};
+
+// The rewrite without the screen. directory ends in a separator.
+[[nodiscard]] AccessStatus rewriteAccessFiles(System& system, const std::string& directory,
+                                              const std::string& user, const std::string& password,
+                                              bool remove);
+// The rewrite as the form runs it: "GENERANT CONTRASENYA INTRANET" on the
+// screen meanwhile, and a message (waiting for a key) when it failed.
 void writeIntranetAccess(Program& program, const std::string& directory, const std::string& user,
                          const std::string& password, bool remove);
 

@@ -355,4 +355,16 @@ FileResult BinaryFile::sync() {
   return {};
 }
 
+FileResult copyModeAndGroup(std::string_view from, const BinaryFile& to) {
+  struct stat st;
+  std::string native = nativePath(from);
+  if (::stat(native.c_str(), &st) != 0) return errno == ENOENT ? FileResult{} : FileResult::fromErrno(errno, native);
+  struct stat own;
+  if (::fstat(to.fd(), &own) != 0) return FileResult::fromErrno(errno, "fstat");
+  if (own.st_gid != st.st_gid && ::fchown(to.fd(), static_cast<uid_t>(-1), st.st_gid) != 0)
+    return FileResult::fromErrno(errno, "fchown");
+  if (::fchmod(to.fd(), st.st_mode & 07777) != 0) return FileResult::fromErrno(errno, "fchmod");
+  return {};
+}
+
 }  // namespace xt

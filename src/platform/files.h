@@ -95,4 +95,8 @@ class BinaryFile {
   int fd_ = -1;
 };
 
+// Gives the open file the permission bits and group of the file at from (a
+// replacement keeps what the old file allowed). Ok when from does not exist.
+FileResult copyModeAndGroup(std::string_view from, const BinaryFile& to);
+
 }  // namespace xt

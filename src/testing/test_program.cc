@@ -5,21 +5,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/sqlite_engine.h"
+
 namespace xt {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// Placeholder until the data files have their engine: every call fails.
-class NoRecordEngine : public RecordEngine {
- public:
-  int16_t call(int16_t, uint8_t*, uint8_t*, uint32_t&, uint8_t*, int, int16_t) override {
-    return status::kInvalidOperation;
-  }
-};
-
-}  // namespace
 
 ScratchDir::ScratchDir() {
   std::string tmpl = (fs::temp_directory_path() / "xt-test-XXXXXX").string();
@@ -59,7 +49,7 @@ std::string demoSourceDir() {
 #endif
 }
 
-TestProgram::TestProgram() : engine_(std::make_unique<NoRecordEngine>()) {
+TestProgram::TestProgram() : engine_(std::make_unique<SqliteEngine>()) {
   fs::create_directories(temp());
   system_.setEnv("TAVROOT", root());
   system_.setEnv("TAVTMP", temp());

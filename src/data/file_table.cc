@@ -1,0 +1,199 @@
+#include "data/file_table.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/key_image.h"
+#include "screen/key_reader.h"
+#include "screen/message_box.h"
+#include "screen/screen_stack.h"
+#include "startup/program.h"
+#include "startup/translate.h"
+
+namespace xt {
+
+namespace {
+
+constexpr int kKeyBufferSize = 256;
+constexpr int kMaxNameLength = 255;
+
+void clearSlot(FileSlot& slot) {
+  slot.fileId = 0;
+  std::memset(slot.positionBlock, 0, sizeof slot.positionBlock);
+  slot.recordLength = 0;
+  slot.keyNumber = 0;
+  slot.keyBuffer.clear();
+  slot.recordAddress = nullptr;
+  slot.lockMode = 0;
+}
+
+// The Create specification from the dictionary: a 2-byte length, then that
+// many bytes. A missing, empty or short dictionary gives what there is.
+std::string readDictionary(Program& program, const std::string& base) {
+  std::string path = program.system.env("TAVROOT") + "ddf\\" + base + ".xdf";
+  std::optional<std::string> content = readWholeFile(path);
+  if (!content || content->size() < 2) return {};
+  int n = static_cast<int16_t>(readLe16(content->data()));
+  if (n <= 0) return {};
+  return content->substr(2, static_cast<size_t>(n));
+}
+
+[[noreturn]] void failOpen(Program& program, const std::string& name, int16_t status) {
+  const std::string text = pickLanguage(program, "NO ES POT ACCEDIR AL FITXER ",
+                                         "NO SE PUEDE ACCEDER AL FICHERO ",
+                                         "NOM SE PODE ACEDER AO FICHEIRO ",
+                                         "NON SE P\xE3T ACCEDIR ATH FICH\xD4R " /* Ò, È */);
+  messageBox(program, 12, text + name + " (" + std::to_string(status) + ")");
+  program.console.beep();
+  program.console.discardInput();
+  waitKey(program);
+  restoreRegion(program);
+  // Files of this program are opened and closed within each operation, so
+  // only the data files remain to close.
+  (void)resetAllFiles(program);
+  program.system.exitProcess(1);
+  std::abort();  // exitProcess does not come back
+}
+
+// Stat into a fresh 1536-byte buffer of blanks.
+std::string readStat(Program& program, FileSlot& slot) {
+  std::vector<uint8_t> data(kDataBufferSize, ' ');
+  uint8_t key[kKeyBufferSize];
+  std::memset(key, ' ', 255);
+  key[255] = 0;
+  uint32_t length = kDataBufferSize;
+  (void)program.engine.call(op::kStat, slot.positionBlock, data.data(), length, key, 255, 0);
+  return std::string(data.begin(), data.end());
+}
+
+}  // namespace
+
+std::string dataFileOwnerName() {
+  // Four digits and the terminating NUL.
+  std::string name;
+  for (char digit : {'7', '3', '0', '5'}) name += digit;
+  name += '\0';
+  return name;
+}
+
+DataFileName splitDataFileName(const std::string& name) {
+  DataFileName out;
+  size_t cut = name.find_last_of(":\\/");
+  size_t start = cut == std::string::npos ? 0 : cut + 1;
+  out.directory = name.substr(0, start);
+  size_t dot = name.find('.', start);
+  if (dot == std::string::npos) {
+    out.base = name.substr(start);
+    out.extension = ".dat";
+  } else {
+    out.base = name.substr(start, dot - start);
+    out.extension = name.substr(dot);
+  }
+  return out;
+}
+
+int16_t findFileSlot(const Program& program, int16_t fileId) {
+  int16_t freeSlot = 0;
+  for (int16_t s = 1; s <= kFileSlots; ++s) {
+    int16_t id = program.files.slots[s].fileId;
+    if (id == fileId && fileId != 0) return s;
+    if (id == 0) freeSlot = s;
+  }
+  return static_cast<int16_t>(-freeSlot);
+}
+
+int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, uint8_t* recordAddress) {
+  int16_t r = findFileSlot(program, fileId);
+  if (r > 0) return kStatusAlreadyOpen;
+  if (r == 0) return kStatusNoFreeSlot;
+  int16_t s = static_cast<int16_t>(-r);
+  FileSlot& slot = program.files.slots[s];
+  clearSlot(slot);
+  slot.fileId = fileId;
+  slot.recordAddress = recordAddress;
+
+  DataFileName parts = splitDataFileName(name);
+  std::string fileName = parts.full().substr(0, kMaxNameLength);
+  uint8_t key[kKeyBufferSize] = {};
+  std::memcpy(key, fileName.data(), fileName.size());
+  const std::string owner = dataFileOwnerName();
+  bool created = false;
+
+  for (;;) {
+    std::vector<uint8_t> data(kDataBufferSize, ' ');
+    std::memcpy(data.data(), owner.data(), owner.size());
+    uint32_t length = static_cast<uint32_t>(owner.size());
+    int16_t st = program.engine.call(op::kOpen, slot.positionBlock, data.data(), length, key,
+                                     static_cast<int>(fileName.size()), 0);
+    if (st == status::kFileLocked) {
+      program.system.pause(3000);
+      continue;
+    }
+    if (st == status::kFileNotFound && !created) {
+      std::string spec = readDictionary(program, parts.base);
+      std::vector<uint8_t> create(std::max<size_t>(kDataBufferSize, spec.size()), ' ');
+      std::memcpy(create.data(), spec.data(), spec.size());
+      uint32_t createLength = static_cast<uint32_t>(create.size());
+      st = program.engine.call(op::kCreate, slot.positionBlock, create.data(), createLength, key,
+                               static_cast<int>(fileName.size()), -1);
+      if (st == status::kOk) {
+        created = true;  // open again, once
+        continue;
+      }
+    }
+    if (st == status::kOk) {
+      int16_t keyLength = 0;
+      int32_t recordLength = 0;
+      queryKeyLength(program, fileId, 0, keyLength, recordLength);
+      slot.keyBuffer.assign(static_cast<size_t>(keyLength), '\0');
+      slot.recordLength = recordLength;
+      return status::kOk;
+    }
+    failOpen(program, name, st);
+  }
+}
+
+void queryKeyLength(Program& program, int16_t fileId, int16_t keyNumber, int16_t& keyLength,
+                    int32_t& recordLength) {
+  keyLength = 0;
+  recordLength = 0;
+  int16_t s = findFileSlot(program, fileId);
+  if (s <= 0) return;
+  std::string stat = readStat(program, program.files.slots[s]);
+  recordLength = readLe16(stat.data());
+  int16_t keys = static_cast<int16_t>(readLe16(stat.data() + 4));
+  if (keyNumber >= keys || keyNumber < 0) return;
+  // Walk the segment specifications key by key; a segment with flag 0x10
+  // is followed by another of the same key.
+  size_t offset = kFileSpecSize;
+  int length = 0;
+  for (int k = 0; k <= keyNumber; ++k) {
+    length = 0;
+    uint8_t flags;
+    do {
+      if (offset + kSegmentSpecSize > stat.size()) return;
+      length += readLe16(stat.data() + offset + 2);
+      flags = static_cast<uint8_t>(stat[offset + 4]);
+      offset += kSegmentSpecSize;
+    } while (flags & keyflag::kSegmented);
+  }
+  keyLength = static_cast<int16_t>(length);
+}
+
+int16_t resetAllFiles(Program& program) {
+  FileSlot& scratch = program.files.slots[0];
+  std::memset(scratch.positionBlock, 0, sizeof scratch.positionBlock);
+  uint8_t data[4] = {};
+  uint8_t key[4] = {};
+  uint32_t length = 0;
+  int16_t st = program.engine.call(op::kReset, scratch.positionBlock, data, length, key, 0, 0);
+  std::memset(scratch.positionBlock, 0, sizeof scratch.positionBlock);
+  if (st == status::kOk)
+    for (int s = 1; s <= kFileSlots; ++s) clearSlot(program.files.slots[s]);
+  return st;
+}
+
+}  // namespace xt

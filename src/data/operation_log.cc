@@ -1,0 +1,74 @@
+#include "data/operation_log.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "data/file_table.h"
+#include "data/record_ops.h"
+#include "entry/text_styles.h"
+#include "platform/files.h"
+#include "platform/key_image.h"
+#include "startup/program.h"
+
+namespace xt {
+
+namespace {
+
+constexpr int kPrintZone = 14;
+
+// A number as a print statement writes it: sign position, digits, blank.
+void appendNumber(std::string& line, int32_t value) {
+  line += value < 0 ? '-' : ' ';
+  line += std::to_string(std::llabs(static_cast<long long>(value)));
+  line += ' ';
+}
+
+void appendLogLine(int16_t fileId, int16_t operation, int16_t status) {
+  // One write under an exclusive lock, so lines of several terminals never
+  // interleave; a failure does not change the operation's status.
+  (void)appendToFile("db.log", logLine(fileId, operation, status));
+}
+
+void clearKeyBuffer(FileSlot& slot) { std::fill(slot.keyBuffer.begin(), slot.keyBuffer.end(), '\0'); }
+
+}  // namespace
+
+std::string logLine(int32_t fileId, int32_t operation, int32_t status) {
+  std::string line;
+  appendNumber(line, fileId);
+  line.append(kPrintZone - line.size() % kPrintZone, ' ');
+  appendNumber(line, operation);
+  line.append(kPrintZone - line.size() % kPrintZone, ' ');
+  appendNumber(line, status);
+  return line + "\r\n";
+}
+
+int16_t insertRecord(Program& program, int16_t fileId) {
+  int16_t s = findFileSlot(program, fileId);
+  if (s <= 0) return status::kFileNotOpen;
+  int16_t operation = op::kInsert;
+  int16_t st = callRecordManager(program, s, operation);
+  appendLogLine(fileId, op::kInsert, st);
+  if (st != status::kOk) clearKeyBuffer(program.files.slots[s]);
+  return st;
+}
+
+int16_t updateRecord(Program& program, int16_t fileId) {
+  int16_t s = findFileSlot(program, fileId);
+  if (s <= 0) return status::kFileNotOpen;
+  std::string saved(4, '\0');
+  writeLe32(saved.data(), static_cast<uint32_t>(recordPosition(program, fileId, 0)));
+  pushValue(program, saved);
+  int16_t operation = op::kUpdate;
+  int16_t st = callRecordManager(program, s, operation);
+  appendLogLine(fileId, operation, st);
+  if (st == status::kDataBufferLength) st = status::kOk;
+  if (st != status::kOk) clearKeyBuffer(program.files.slots[s]);
+  std::string back = popValue(program);
+  back.resize(4, '\0');
+  // Read the record back (or, with no position, only ask for it again).
+  (void)recordPosition(program, fileId, static_cast<int32_t>(readLe32(back.data())));
+  return st;
+}
+
+}  // namespace xt

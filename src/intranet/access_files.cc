@@ -1,0 +1,141 @@
+#include "intranet/access_files.h"
+
+#include <cmath>
+#include <string_view>
+
+#include "data/file_utils.h"
+#include "intranet/apr1.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "screen/key_reader.h"
+#include "screen/message_box.h"
+#include "screen/screen_stack.h"
+#include "startup/program.h"
+#include "startup/translate.h"
+
+namespace xt {
+
+namespace {
+
+// A user name that cannot break the line structure of .HTPASSWD.
+bool writableUser(const std::string& user) {
+  if (user.empty()) return false;
+  for (char c : user) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == ':' || b < 0x20 || b == 0x7F) return false;
+  }
+  return true;
+}
+
+// Holds directory + ".HTPASSWD.lck" exclusively; waits while another
+// process rewrites. Not open when the lock file cannot be made at all.
+BinaryFile lockPasswordFile(System& system, const std::string& directory) {
+  for (;;) {
+    BinaryFile lock;
+    FileResult r = lock.open(directory + ".HTPASSWD.lck", BinaryFile::Mode::ReadWriteCreate, true);
+    if (r.ok() || r.code != FileResult::Code::Busy) return lock;
+    system.pause(static_cast<int>(std::floor(system.random() * 50 + 1)));
+  }
+}
+
+// Writes work completely, flushes it, gives it the mode and group of
+// target's current file and renames it over target (replace) or onto a
+// missing target (no replace). The work file is gone afterwards either way.
+bool installFile(const std::string& work, const std::string& target, const std::string& content,
+                 bool replace) {
+  BinaryFile file;
+  bool ok = file.open(work, BinaryFile::Mode::Truncate).ok() && file.writeAt(0, content).ok() &&
+            copyModeAndGroup(target, file).ok() && file.sync().ok();
+  file.close();
+  if (ok) ok = replace ? renamePath(work, target, true).ok() : renameFile(work, target) == 0;
+  if (!ok) (void)removeFile(work);
+  return ok;
+}
+
+// The absolute path of .HTPASSWD as the web server must see it: the entry
+// as it exists on disk, else as it will be created.
+std::string passwordFilePath(const std::string& directory) {
+  std::string native = nativePath(directory + ".HTPASSWD");
+  size_t cut = native.find_last_of('/');
+  if (cut == std::string::npos) return fullDirectoryPath(".") + native;
+  return fullDirectoryPath(native.substr(0, cut + 1)) + native.substr(cut + 1);
+}
+
+bool writeAccessFile(const std::string& directory) {
+  const std::string content =
+      "AuthType Basic\r\n"
+      "AuthName \"Intranet TAV\"\r\n"
+      "AuthUserFile \"" + passwordFilePath(directory) + "\"\r\n"
+      "Require valid-user\r\n";
+  // Never replaces an .HTACCESS that appeared meanwhile.
+  return installFile(directory + "ACC.TMP", directory + ".HTACCESS", content, false) ||
+         !shortPathName(directory + ".HTACCESS").empty();
+}
+
+void showFailure(Program& program, AccessStatus status) {
+  static const std::string kBadUser[4] = {
+      "CODI NO V\xB7LID PER A LA INTRANET" /* À */,
+      "C\xE0" "DIGO NO V\xB5LIDO PARA LA INTRANET" /* Ó, Á */,
+      "C\xE0" "DIGO NON V\xB5LIDO PARA A INTRANET" /* Ó, Á */,
+      "C\xE3" "DI NON VALID ENT\xB7 ERA INTRANET" /* Ò, À */};
+  static const std::string kNotWritten[4] = {
+      "NO S'HAN POGUT DESAR LES CONTRASENYES DE LA INTRANET",
+      "NO SE HAN PODIDO GUARDAR LAS CONTRASE\xA5" "AS DE LA INTRANET" /* Ñ */,
+      "NON SE PUIDERON GARDAR OS CONTRASINAIS DA INTRANET",
+      "NON S'AN POGUT GUARDAR ES CONTRASENHES DERA INTRANET"};
+  const std::string* texts = status == AccessStatus::BadUser ? kBadUser : kNotWritten;
+  messageBox(program, 14, pickLanguage(program, texts[0], texts[1], texts[2], texts[3]));
+  (void)waitKey(program);
+  restoreRegion(program);
+}
+
+}  // namespace
+
+AccessStatus rewriteAccessFiles(System& system, const std::string& directory, const std::string& user,
+                                const std::string& password, bool remove) {
+  if (!remove && !writableUser(user)) return AccessStatus::BadUser;
+  BinaryFile lock = lockPasswordFile(system, directory);
+  if (!lock.isOpen()) return AccessStatus::WriteFailed;
+
+  bool accessWritten = true;
+  if (shortPathName(directory + ".HTACCESS").empty()) accessWritten = writeAccessFile(directory);
+
+  // Every other user's line, in its order, with CR LF whatever it had.
+  std::string target = shortPathName(directory + ".HTPASSWD");
+  std::string content;
+  if (!target.empty()) {
+    std::optional<std::string> old = readWholeFile(target);
+    if (!old) return AccessStatus::ReadFailed;
+    content.reserve(old->size() + 64);
+    std::string_view rest(*old);
+    while (!rest.empty()) {
+      size_t end = rest.find('\n');
+      std::string_view line = rest.substr(0, end);
+      rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      size_t colon = line.find(':');
+      if (colon == std::string_view::npos) continue;
+      if (line.substr(0, colon) == user) continue;  // exactly this user, case-sensitive
+      content.append(line);
+      content.append("\r\n");
+    }
+  } else {
+    target = directory + ".HTPASSWD";
+  }
+  if (!remove) {
+    std::string salt;  // empty: every rewrite draws a fresh salt
+    content += user + ":" + apr1Hash(system, password, salt) + "\r\n";
+  }
+  if (!installFile(directory + "PWD.TMP", target, content, true)) return AccessStatus::WriteFailed;
+  return accessWritten ? AccessStatus::Ok : AccessStatus::WriteFailed;
+}
+
+void writeIntranetAccess(Program& program, const std::string& directory, const std::string& user,
+                         const std::string& password, bool remove) {
+  messageBox(program, 12, translateText(program, "GENERANT CONTRASENYA INTRANET"));
+  AccessStatus status = rewriteAccessFiles(program.system, directory, user, password, remove);
+  if (status != AccessStatus::Ok) showFailure(program, status);
+  restoreRegion(program);
+}
+
+}  // namespace xt

@@ -1,0 +1,501 @@
+#include "platform/sqlite_file.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "platform/files.h"
+
+namespace xt {
+
+namespace {
+
+// Fixed statement slots; the per-key ones follow from kKeySlots on.
+enum Fixed : size_t {
+  kBegin, kCommit, kRollback, kInsert, kUpdate, kDelete, kReadAll, kReadPlain, kCount,
+  kDataVersion, kNextSequence, kKeySlots
+};
+// Per-key slots: the nine seeks, then these.
+constexpr size_t kReadById = 9, kMaxAuto = 10, kPerKey = 11;
+
+std::string col(const char* prefix, int key) { return prefix + std::to_string(key); }
+
+int16_t busyOr(int rc, int16_t otherwise) {
+  int primary = rc & 0xFF;
+  return (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) ? 85 : otherwise;
+}
+
+const char* kSequenceExpr =
+    "(SELECT ifnull((SELECT seq FROM sqlite_sequence WHERE name='records'),0)+1)";
+
+}  // namespace
+
+SqliteFile::~SqliteFile() {
+  for (sqlite3_stmt* s : statements_) sqlite3_finalize(s);
+  sqlite3_close_v2(db_);
+  if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+int16_t SqliteFile::open(const std::string& path, int busyTimeoutMs, std::unique_ptr<SqliteFile>& out) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 12;
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  std::unique_ptr<SqliteFile> file(new SqliteFile(db));
+  if (rc != SQLITE_OK) return 2;
+  file->busyTimeoutMs_ = busyTimeoutMs;
+  sqlite3_busy_timeout(db, busyTimeoutMs);
+  sqlite3_extended_result_codes(db, 1);
+  rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) return busyOr(rc, 30);
+
+  sqlite3_stmt* st2 = nullptr;
+  rc = sqlite3_prepare_v2(db, "SELECT name, value FROM file_info", -1, &st2, nullptr);
+  if (rc != SQLITE_OK) return busyOr(rc, 30);
+  std::string specBytes;
+  while ((rc = sqlite3_step(st2)) == SQLITE_ROW) {
+    std::string name(reinterpret_cast<const char*>(sqlite3_column_text(st2, 0)));
+    std::string value(static_cast<const char*>(sqlite3_column_blob(st2, 1)),
+                      static_cast<size_t>(sqlite3_column_bytes(st2, 1)));
+    if (name == "spec") specBytes = value;
+    if (name == "owner") file->owner_ = value;
+  }
+  sqlite3_finalize(st2);
+  if (rc != SQLITE_DONE) return busyOr(rc, 30);
+  if (parseFileSpec(specBytes, file->spec_) != 0) return 30;
+
+  file->lockFd_ = ::open((path + ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (file->lockFd_ < 0) return 2;
+  out = std::move(file);
+  return 0;
+}
+
+int16_t SqliteFile::create(const std::string& path, const FileSpec& spec, bool replace) {
+  if (!replace && pathExists(path)) return 59;
+  std::string work = path + ".new-" + std::to_string(::getpid());
+  ::unlink(work.c_str());
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(work.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  std::string sql =
+      "PRAGMA journal_mode=WAL;"
+      "BEGIN;"
+      "CREATE TABLE file_info(name TEXT PRIMARY KEY, value BLOB) WITHOUT ROWID;"
+      "CREATE TABLE records(id INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB NOT NULL";
+  for (size_t k = 0; k < spec.keys.size(); ++k)
+    sql += ", " + col("k", int(k)) + " BLOB, " + col("s", int(k)) + " INTEGER NOT NULL DEFAULT 0";
+  sql += ");";
+  for (size_t k = 0; k < spec.keys.size(); ++k) {
+    std::string kc = col("k", int(k)), sc = col("s", int(k));
+    if (spec.keys[k].duplicates())
+      sql += "CREATE INDEX records_" + kc + " ON records(" + kc + ", " + sc + ") WHERE " + kc +
+             " IS NOT NULL;";
+    else
+      sql += "CREATE UNIQUE INDEX records_" + kc + " ON records(" + kc + ") WHERE " + kc +
+             " IS NOT NULL;";
+  }
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_stmt* st = nullptr;
+    rc = sqlite3_prepare_v2(db, "INSERT INTO file_info VALUES('spec', ?1)", -1, &st, nullptr);
+    if (rc == SQLITE_OK) {
+      sqlite3_bind_blob(st, 1, spec.bytes.data(), int(spec.bytes.size()), SQLITE_TRANSIENT);
+      rc = sqlite3_step(st) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
+    }
+    sqlite3_finalize(st);
+  }
+  if (rc == SQLITE_OK) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  // Closing checkpoints the journal into the file, so one file is renamed.
+  if (sqlite3_close(db) != SQLITE_OK) rc = SQLITE_ERROR;
+  if (rc != SQLITE_OK) {
+    ::unlink(work.c_str());
+    return 2;
+  }
+  if (replace) {
+    ::unlink((path + "-wal").c_str());
+    ::unlink((path + "-shm").c_str());
+  }
+  FileResult r = renamePath(work, path, replace);
+  if (!r.ok()) {
+    ::unlink(work.c_str());
+    return r.error == EEXIST ? 59 : 2;
+  }
+  return 0;
+}
+
+int16_t SqliteFile::setOwnerName(const std::string& path, const std::string& owner) {
+  std::unique_ptr<SqliteFile> file;
+  if (int16_t st = open(path, 5000, file)) return st;
+  sqlite3_stmt* st = nullptr;
+  const char* sql = owner.empty() ? "DELETE FROM file_info WHERE name='owner'"
+                                  : "INSERT OR REPLACE INTO file_info VALUES('owner', ?1)";
+  if (sqlite3_prepare_v2(file->db_, sql, -1, &st, nullptr) != SQLITE_OK) return 2;
+  if (!owner.empty()) sqlite3_bind_blob(st, 1, owner.data(), int(owner.size()), SQLITE_TRANSIENT);
+  int rc = sqlite3_step(st);
+  sqlite3_finalize(st);
+  return rc == SQLITE_DONE ? 0 : busyOr(rc, 2);
+}
+
+sqlite3_stmt* SqliteFile::statement(size_t slot, const std::string& sql) {
+  if (slot >= statements_.size()) statements_.resize(slot + 1, nullptr);
+  if (!statements_[slot]) {
+    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statements_[slot],
+                           nullptr) != SQLITE_OK)
+      statements_[slot] = nullptr;
+  }
+  return statements_[slot];
+}
+
+sqlite3_stmt* SqliteFile::seekStatement(int key, Seek how) {
+  size_t slot = kKeySlots + size_t(key) * kPerKey + size_t(how);
+  if (slot < statements_.size() && statements_[slot]) return statements_[slot];
+  std::string k = col("k", key), s = col("s", key);
+  bool dup = spec_.keys[size_t(key)].duplicates();
+  std::string up = dup ? k + ", " + s : k;
+  std::string down = dup ? k + " DESC, " + s + " DESC" : k + " DESC";
+  std::string where, order;
+  switch (how) {
+    case Seek::Equal: where = k + " = ?1"; order = up; break;
+    case Seek::GreaterOrEqual: where = k + " >= ?1"; order = up; break;
+    case Seek::Greater: where = k + " > ?1"; order = up; break;
+    case Seek::LessOrEqual: where = k + " <= ?1"; order = down; break;
+    case Seek::Less: where = k + " < ?1"; order = down; break;
+    case Seek::First: where = k + " IS NOT NULL"; order = up; break;
+    case Seek::Last: where = k + " IS NOT NULL"; order = down; break;
+    case Seek::NextSame: where = k + " = ?1 AND " + s + " > ?2"; order = s; break;
+    case Seek::PreviousSame: where = k + " = ?1 AND " + s + " < ?2"; order = s + " DESC"; break;
+  }
+  return statement(slot, "SELECT id, data, " + k + ", " + s + " FROM records WHERE " + where +
+                              " ORDER BY " + order + " LIMIT 1");
+}
+
+int16_t SqliteFile::stepRecord(sqlite3_stmt* st, StoredRecord& out) {
+  int rc = sqlite3_step(st);
+  int16_t status = 9;
+  if (rc == SQLITE_ROW) {
+    out.id = sqlite3_column_int64(st, 0);
+    out.data.assign(static_cast<const char*>(sqlite3_column_blob(st, 1)),
+                    size_t(sqlite3_column_bytes(st, 1)));
+    out.inKey = sqlite3_column_type(st, 2) != SQLITE_NULL;
+    if (out.inKey)
+      out.image.assign(static_cast<const char*>(sqlite3_column_blob(st, 2)),
+                       size_t(sqlite3_column_bytes(st, 2)));
+    else
+      out.image.clear();
+    out.sequence = sqlite3_column_int64(st, 3);
+    status = 0;
+  } else if (rc != SQLITE_DONE) {
+    status = busyOr(rc, 2);
+  }
+  sqlite3_reset(st);  // never keep a read snapshot between calls
+  sqlite3_clear_bindings(st);
+  return status;
+}
+
+int16_t SqliteFile::seek(int key, Seek how, const std::string& image, int64_t sequence,
+                         StoredRecord& out) {
+  sqlite3_stmt* st = seekStatement(key, how);
+  if (!st) return 2;
+  if (how != Seek::First && how != Seek::Last)
+    sqlite3_bind_blob(st, 1, image.data(), int(image.size()), SQLITE_STATIC);
+  if (how == Seek::NextSame || how == Seek::PreviousSame) sqlite3_bind_int64(st, 2, sequence);
+  return stepRecord(st, out);
+}
+
+int16_t SqliteFile::readById(int64_t id, int key, StoredRecord& out) {
+  sqlite3_stmt* st;
+  if (key >= 0)
+    st = statement(kKeySlots + size_t(key) * kPerKey + kReadById,
+                   "SELECT id, data, " + col("k", key) + ", " + col("s", key) +
+                       " FROM records WHERE id = ?1");
+  else
+    st = statement(kReadPlain, "SELECT id, data, NULL, 0 FROM records WHERE id = ?1");
+  if (!st) return 2;
+  sqlite3_bind_int64(st, 1, id);
+  int16_t status = stepRecord(st, out);
+  return status == 9 ? 43 : status;
+}
+
+int16_t SqliteFile::begin() {
+  sqlite3_stmt* st = statement(kBegin, "BEGIN IMMEDIATE");
+  int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  return rc == SQLITE_DONE ? 0 : busyOr(rc, 2);
+}
+
+int16_t SqliteFile::commit() {
+  sqlite3_stmt* st = statement(kCommit, "COMMIT");
+  int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  if (rc == SQLITE_DONE) return 0;
+  rollback();
+  return busyOr(rc, 2);
+}
+
+void SqliteFile::rollback() {
+  if (sqlite3_get_autocommit(db_)) return;
+  sqlite3_stmt* st = statement(kRollback, "ROLLBACK");
+  sqlite3_step(st);
+  sqlite3_reset(st);
+}
+
+std::vector<std::optional<std::string>> SqliteFile::images(const std::string& record) const {
+  std::vector<std::optional<std::string>> out;
+  out.reserve(spec_.keys.size());
+  for (const KeySpec& k : spec_.keys) out.push_back(recordKeyImage(spec_, k, record));
+  return out;
+}
+
+// Writes max + 1 into each autoincrement segment that holds zero.
+int16_t SqliteFile::fillAutoIncrement(std::string& record) {
+  for (size_t k = 0; k < spec_.keys.size(); ++k) {
+    const KeySpec& key = spec_.keys[k];
+    int seg = key.autoIncrementSegment();
+    if (seg < 0) continue;
+    const SegmentSpec& s = key.segments[size_t(seg)];
+    size_t at = s.position - 1;
+    if (at + s.length > record.size()) continue;
+    bool zero = true;
+    for (size_t i = 0; i < s.length; ++i) zero = zero && record[at + i] == 0;
+    if (!zero) continue;
+    // The autoincrement field leads its key, so the largest value is at the
+    // end of the key (the start when descending).
+    bool descending = s.flags & keyflag::kDescending;
+    sqlite3_stmt* st = statement(
+        kKeySlots + k * kPerKey + kMaxAuto,
+        "SELECT data FROM records WHERE " + col("k", int(k)) + " IS NOT NULL ORDER BY " +
+            col("k", int(k)) + (descending ? " ASC" : " DESC") + " LIMIT 1");
+    int64_t next = 1;
+    int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW) {
+      std::string data(static_cast<const char*>(sqlite3_column_blob(st, 0)),
+                       size_t(sqlite3_column_bytes(st, 0)));
+      int64_t v = 0;
+      if (at + s.length <= data.size())
+        v = s.length == 2 ? int16_t(readLe16(data.data() + at)) : int32_t(readLe32(data.data() + at));
+      next = v + 1;
+    }
+    sqlite3_reset(st);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return busyOr(rc, 2);
+    if (s.length == 2)
+      writeLe16(record.data() + at, uint16_t(next));
+    else
+      writeLe32(record.data() + at, uint32_t(next));
+  }
+  return 0;
+}
+
+int16_t SqliteFile::insert(std::string& record, int key, StoredRecord& out) {
+  if (int16_t st = begin()) return st;
+  if (int16_t st = fillAutoIncrement(record)) {
+    rollback();
+    return st;
+  }
+  auto imgs = images(record);
+  std::string sql = "INSERT INTO records(data";
+  std::string values = "?1";
+  for (size_t k = 0; k < spec_.keys.size(); ++k) {
+    sql += ", " + col("k", int(k)) + ", " + col("s", int(k));
+    values += ", ?" + std::to_string(k + 2) + ", " +
+              (spec_.keys[k].duplicates() ? std::string(kSequenceExpr) : std::string("0"));
+  }
+  sqlite3_stmt* st = statement(kInsert, sql + ") VALUES(" + values + ")");
+  if (!st) {
+    rollback();
+    return 2;
+  }
+  sqlite3_bind_blob(st, 1, record.data(), int(record.size()), SQLITE_STATIC);
+  for (size_t k = 0; k < imgs.size(); ++k) {
+    if (imgs[k])
+      sqlite3_bind_blob(st, int(k) + 2, imgs[k]->data(), int(imgs[k]->size()), SQLITE_STATIC);
+    else
+      sqlite3_bind_null(st, int(k) + 2);
+  }
+  int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  if (rc != SQLITE_DONE) {
+    rollback();
+    return rc == SQLITE_CONSTRAINT_UNIQUE ? 5 : busyOr(rc, 2);
+  }
+  out.id = sqlite3_last_insert_rowid(db_);
+  if (int16_t s = commit()) return s;
+  if (cachedCount_ >= 0) ++cachedCount_;
+  out.data = record;
+  out.inKey = key >= 0 && size_t(key) < imgs.size() && imgs[size_t(key)].has_value();
+  out.image = out.inKey ? *imgs[size_t(key)] : std::string();
+  out.sequence = key >= 0 && spec_.keys[size_t(key)].duplicates() ? out.id : 0;
+  return 0;
+}
+
+int16_t SqliteFile::nextSequence(int64_t& sequence) {
+  // Takes the next record id for the sequence, so later inserts still sort
+  // after it; ids are never reused anyway.
+  sqlite3_stmt* st = statement(
+      kNextSequence, "UPDATE sqlite_sequence SET seq = seq + 1 WHERE name = 'records' RETURNING seq");
+  int rc = sqlite3_step(st);
+  if (rc == SQLITE_ROW) sequence = sqlite3_column_int64(st, 0);
+  while (rc == SQLITE_ROW) rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  return rc == SQLITE_DONE ? 0 : busyOr(rc, 2);
+}
+
+int16_t SqliteFile::update(int64_t id, const std::string& record, int key, StoredRecord& out) {
+  if (int16_t st = begin()) return st;
+  auto fail = [&](int16_t status) {
+    rollback();
+    return status;
+  };
+  std::string sql = "SELECT data";
+  for (size_t k = 0; k < spec_.keys.size(); ++k) sql += ", " + col("k", int(k)) + ", " + col("s", int(k));
+  sqlite3_stmt* read = statement(kReadAll, sql + " FROM records WHERE id = ?1");
+  if (!read) return fail(2);
+  sqlite3_bind_int64(read, 1, id);
+  int rc = sqlite3_step(read);
+  if (rc != SQLITE_ROW) {
+    sqlite3_reset(read);
+    return fail(rc == SQLITE_DONE ? 8 : busyOr(rc, 2));
+  }
+  auto imgs = images(record);
+  const std::string oldData(static_cast<const char*>(sqlite3_column_blob(read, 0)),
+                            size_t(sqlite3_column_bytes(read, 0)));
+  std::vector<int64_t> seqs(spec_.keys.size(), 0);
+  std::vector<bool> moved(spec_.keys.size(), false);
+  for (size_t k = 0; k < spec_.keys.size(); ++k) {
+    int c = 1 + int(k) * 2;
+    bool wasIn = sqlite3_column_type(read, c) != SQLITE_NULL;
+    std::string old = wasIn ? std::string(static_cast<const char*>(sqlite3_column_blob(read, c)),
+                                          size_t(sqlite3_column_bytes(read, c)))
+                            : std::string();
+    seqs[k] = sqlite3_column_int64(read, c + 1);
+    bool same = wasIn == imgs[k].has_value() && (!wasIn || old == *imgs[k]);
+    // A key without the modifiable flag may not change its value.
+    if (!spec_.keys[k].modifiable() &&
+        keyValue(spec_.keys[k], record) != keyValue(spec_.keys[k], oldData)) {
+      sqlite3_reset(read);
+      return fail(10);
+    }
+    moved[k] = !same && spec_.keys[k].duplicates();
+  }
+  sqlite3_reset(read);
+  // A duplicate key that changed goes after the duplicates of its new value.
+  for (size_t k = 0; k < spec_.keys.size(); ++k)
+    if (moved[k])
+      if (int16_t st = nextSequence(seqs[k])) return fail(st);
+
+  sql = "UPDATE records SET data = ?1";
+  for (size_t k = 0; k < spec_.keys.size(); ++k)
+    sql += ", " + col("k", int(k)) + " = ?" + std::to_string(2 + 2 * k) + ", " + col("s", int(k)) +
+           " = ?" + std::to_string(3 + 2 * k);
+  sqlite3_stmt* st = statement(kUpdate, sql + " WHERE id = ?" + std::to_string(2 + 2 * spec_.keys.size()));
+  if (!st) return fail(2);
+  sqlite3_bind_blob(st, 1, record.data(), int(record.size()), SQLITE_STATIC);
+  for (size_t k = 0; k < spec_.keys.size(); ++k) {
+    if (imgs[k])
+      sqlite3_bind_blob(st, int(2 + 2 * k), imgs[k]->data(), int(imgs[k]->size()), SQLITE_STATIC);
+    else
+      sqlite3_bind_null(st, int(2 + 2 * k));
+    sqlite3_bind_int64(st, int(3 + 2 * k), seqs[k]);
+  }
+  sqlite3_bind_int64(st, int(2 + 2 * spec_.keys.size()), id);
+  rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  if (rc != SQLITE_DONE) return fail(rc == SQLITE_CONSTRAINT_UNIQUE ? 5 : busyOr(rc, 2));
+  if (int16_t s = commit()) return s;
+  out.id = id;
+  out.data = record;
+  out.inKey = key >= 0 && size_t(key) < imgs.size() && imgs[size_t(key)].has_value();
+  out.image = out.inKey ? *imgs[size_t(key)] : std::string();
+  out.sequence = key >= 0 && size_t(key) < seqs.size() ? seqs[size_t(key)] : 0;
+  return 0;
+}
+
+int16_t SqliteFile::remove(int64_t id) {
+  if (int16_t st = begin()) return st;
+  sqlite3_stmt* st = statement(kDelete, "DELETE FROM records WHERE id = ?1");
+  sqlite3_bind_int64(st, 1, id);
+  int rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  if (rc != SQLITE_DONE) {
+    rollback();
+    return busyOr(rc, 2);
+  }
+  bool gone = sqlite3_changes(db_) > 0;
+  if (int16_t s = commit()) return s;
+  if (!gone) return 8;
+  if (cachedCount_ >= 0) --cachedCount_;
+  return 0;
+}
+
+int64_t SqliteFile::recordCount() {
+  // The count is kept while no other connection has written to the file.
+  sqlite3_stmt* v = statement(kDataVersion, "PRAGMA data_version");
+  int64_t version = -2;
+  if (sqlite3_step(v) == SQLITE_ROW) version = sqlite3_column_int64(v, 0);
+  sqlite3_reset(v);
+  if (cachedCount_ >= 0 && version == countVersion_) return cachedCount_;
+  sqlite3_stmt* st = statement(kCount, "SELECT count(*) FROM records");
+  int64_t n = 0;
+  if (sqlite3_step(st) == SQLITE_ROW) n = sqlite3_column_int64(st, 0);
+  sqlite3_reset(st);
+  cachedCount_ = n;
+  countVersion_ = version;
+  return n;
+}
+
+namespace {
+
+bool setRangeLock(int fd, int64_t id, short type, bool wait) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(id);
+  fl.l_len = 1;
+  int rc;
+  do {
+    rc = ::fcntl(fd, wait ? F_SETLKW : F_SETLK, &fl);
+  } while (rc != 0 && errno == EINTR && wait);
+  return rc == 0;
+}
+
+}  // namespace
+
+int16_t SqliteFile::lockRecord(int64_t id, uint32_t owner, bool wait) {
+  auto it = lockOwners_.find(id);
+  if (it != lockOwners_.end()) return it->second == owner ? 0 : 84;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs_);
+  while (!setRangeLock(lockFd_, id, F_WRLCK, false)) {
+    if (!wait || std::chrono::steady_clock::now() >= deadline) return 84;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  lockOwners_[id] = owner;
+  return 0;
+}
+
+void SqliteFile::unlockRecord(int64_t id) {
+  if (lockOwners_.erase(id)) setRangeLock(lockFd_, id, F_UNLCK, false);
+}
+
+uint32_t SqliteFile::lockOwner(int64_t id) const {
+  auto it = lockOwners_.find(id);
+  return it == lockOwners_.end() ? 0 : it->second;
+}
+
+bool SqliteFile::lockedByOther(int64_t id, uint32_t owner) const {
+  auto it = lockOwners_.find(id);
+  if (it != lockOwners_.end()) return it->second != owner;
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(id);
+  fl.l_len = 1;
+  if (::fcntl(lockFd_, F_GETLK, &fl) != 0) return false;
+  return fl.l_type != F_UNLCK;
+}
+
+}  // namespace xt

@@ -1,0 +1,102 @@
+// One data file as a SQLite database: its connection (one per file per
+// process), its persistent prepared statements, its creation specification
+// and the record locks kept on the sidecar "<path>.lck".
+//
+// Schema (readable by any SQLite client):
+//   file_info(name TEXT PRIMARY KEY, value BLOB)  -- 'spec', 'owner'
+//   records(id INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB,
+//           k0 BLOB, s0 INTEGER, k1 BLOB, s1 INTEGER, ...)
+// kN is the image of key N (NULL when the record is left out of the key),
+// sN orders the duplicates of key N in insertion order (0 for unique keys).
+// Unique keys have a unique partial index on kN, duplicate keys an index on
+// (kN, sN).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/key_image.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace xt {
+
+// A record as read through one key path.
+struct StoredRecord {
+  int64_t id = 0;
+  std::string data;
+  bool inKey = false;  // false: the record is left out of this key (null key)
+  std::string image;
+  int64_t sequence = 0;
+};
+
+enum class Seek { Equal, GreaterOrEqual, Greater, LessOrEqual, Less, First, Last, NextSame, PreviousSame };
+
+class SqliteFile {
+ public:
+  ~SqliteFile();
+  SqliteFile(const SqliteFile&) = delete;
+  SqliteFile& operator=(const SqliteFile&) = delete;
+
+  // Opens an existing data file (native path). Status 0, 12 missing, 30 not
+  // a data file, 85 busy, 2 any other failure.
+  static int16_t open(const std::string& path, int busyTimeoutMs, std::unique_ptr<SqliteFile>& out);
+  // Creates a data file for spec; an existing file is replaced only when
+  // replace is set (otherwise 59). The file appears complete or not at all.
+  static int16_t create(const std::string& path, const FileSpec& spec, bool replace);
+  // Sets (or with an empty name clears) the owner name of a closed file.
+  static int16_t setOwnerName(const std::string& path, const std::string& owner);
+
+  const FileSpec& spec() const { return spec_; }
+  const std::string& ownerName() const { return owner_; }
+
+  // Reads one record along key. 0 found, 9 none, 85 busy, 2 failure.
+  int16_t seek(int key, Seek how, const std::string& image, int64_t sequence, StoredRecord& out);
+  // The record with the given id, with its image on key. 0, 43 none.
+  int16_t readById(int64_t id, int key, StoredRecord& out);
+  // Inserts record (autoincrement fields filled in place). 0, 5 duplicate,
+  // 85 busy. id and the images on key come back in out.
+  int16_t insert(std::string& record, int key, StoredRecord& out);
+  // Rewrites record id. 0, 5 duplicate, 10 a non-modifiable key changed,
+  // 8 the record is gone, 85 busy.
+  int16_t update(int64_t id, const std::string& record, int key, StoredRecord& out);
+  int16_t remove(int64_t id);
+  int64_t recordCount();
+
+  // Record locks: fcntl byte-range locks on the sidecar at offset = id,
+  // plus which position block (owner) of this process holds each one.
+  // 0 or 84; with wait, another process's lock is waited for up to the
+  // busy timeout.
+  int16_t lockRecord(int64_t id, uint32_t owner, bool wait);
+  void unlockRecord(int64_t id);
+  bool lockedByOther(int64_t id, uint32_t owner) const;
+  uint32_t lockOwner(int64_t id) const;
+
+ private:
+  explicit SqliteFile(sqlite3* db) : db_(db) {}
+  sqlite3_stmt* statement(size_t slot, const std::string& sql);
+  sqlite3_stmt* seekStatement(int key, Seek how);
+  int16_t stepRecord(sqlite3_stmt* st, StoredRecord& out);
+  int16_t begin();
+  int16_t commit();
+  void rollback();
+  int16_t nextSequence(int64_t& sequence);
+  int16_t fillAutoIncrement(std::string& record);
+  std::vector<std::optional<std::string>> images(const std::string& record) const;
+
+  sqlite3* db_ = nullptr;
+  int busyTimeoutMs_ = 5000;
+  FileSpec spec_;
+  std::string owner_;
+  std::vector<sqlite3_stmt*> statements_;
+  int lockFd_ = -1;
+  std::map<int64_t, uint32_t> lockOwners_;
+  int64_t cachedCount_ = -1;
+  int64_t countVersion_ = -1;
+};
+
+}  // namespace xt

@@ -1,0 +1,144 @@
+#include "data/file_table.h"
+
+#include "data_test_util.h"
+#include "startup/program.h"
+
+namespace xt {
+namespace {
+
+using testutil::DataTest;
+using testutil::key;
+using testutil::segment;
+using testutil::specBytes;
+
+TEST(DataFileNameTest, SplitsDirectoryBaseAndExtension) {
+  struct Case {
+    const char* name;
+    const char* directory;
+    const char* base;
+    const char* extension;
+  } cases[] = {
+      {"C:\\DATA\\CLIENTS", "C:\\DATA\\", "CLIENTS", ".dat"},
+      {"A.B.C", "", "A", ".B.C"},
+      {"DIR.X\\FILE", "DIR.X\\", "FILE", ".dat"},
+      {"D:FILE.TXT", "D:", "FILE", ".TXT"},
+      {"/srv/tav/Operador", "/srv/tav/", "Operador", ".dat"},
+  };
+  for (const Case& c : cases) {
+    DataFileName n = splitDataFileName(c.name);
+    EXPECT_EQ(n.directory, c.directory) << c.name;
+    EXPECT_EQ(n.base, c.base) << c.name;
+    EXPECT_EQ(n.extension, c.extension) << c.name;
+  }
+}
+
+TEST_F(DataTest, SlotsFillFromFortyDownAndRefuseRepeatsAndOverflow) {
+  writeDictionary("One", specBytes(8, {key({segment(1, 8)})}));
+  writeDictionary("Two", specBytes(8, {key({segment(1, 8)})}));
+  ASSERT_EQ(openDataFile(program, 52, tp.root() + "One", buffer), 0);
+  ASSERT_EQ(openDataFile(program, 7, tp.root() + "Two", buffer), 0);
+  EXPECT_EQ(findFileSlot(program, 52), 40);
+  EXPECT_EQ(findFileSlot(program, 7), 39);
+  EXPECT_EQ(findFileSlot(program, 8), -38);
+
+  EXPECT_EQ(openDataFile(program, 52, tp.root() + "Two", buffer), kStatusAlreadyOpen);
+  EXPECT_EQ(program.files.slots[40].fileId, 52);
+  EXPECT_EQ(program.files.slots[40].recordLength, 8);
+
+  for (int s = 1; s <= 38; ++s) program.files.slots[s].fileId = int16_t(100 + s);
+  EXPECT_EQ(findFileSlot(program, 9), 0);
+  EXPECT_EQ(openDataFile(program, 9, tp.root() + "One", buffer), kStatusNoFreeSlot);
+}
+
+TEST_F(DataTest, MissingFileIsCreatedFromTheDictionaryUnderTheRoot) {
+  // The dictionary lies under TAVROOT's ddf\ whatever the file's directory.
+  writeDictionary("Clients", specBytes(30, {key({segment(1, 4), segment(10, 6)}), key({segment(20, 2)})}));
+  tp.dir().write("data/keep", "");
+  ASSERT_EQ(openDataFile(program, 3, tp.root() + "data\\Clients", buffer), 0);
+  EXPECT_TRUE(fileExists(tp.root() + "data/Clients.dat"));
+  FileSlot& slot = program.files.slots[40];
+  EXPECT_EQ(slot.keyBuffer, std::string(10, '\0'));
+  EXPECT_EQ(slot.recordLength, 30);
+  EXPECT_EQ(slot.lockMode, 0);
+  // The engine saw: Open (12), Create with key number -1, Open, Stat.
+  ASSERT_GE(engine.calls.size(), 3u);
+  EXPECT_EQ(engine.calls[0].operation, op::kOpen);
+  EXPECT_EQ(engine.calls[0].dataLength, 5u);
+  EXPECT_EQ(engine.calls[1].operation, op::kCreate);
+  EXPECT_EQ(engine.calls[1].keyNumber, -1);
+  EXPECT_EQ(engine.calls[2].operation, op::kOpen);
+
+  int16_t keyLength = -1;
+  int32_t recordLength = -1;
+  queryKeyLength(program, 3, 1, keyLength, recordLength);
+  EXPECT_EQ(keyLength, 2);
+  queryKeyLength(program, 3, 2, keyLength, recordLength);  // as many as there are keys
+  EXPECT_EQ(keyLength, 0);
+  EXPECT_EQ(recordLength, 30);
+  queryKeyLength(program, 99, 0, keyLength, recordLength);
+  EXPECT_EQ(keyLength, 0);
+  EXPECT_EQ(recordLength, 0);
+}
+
+TEST_F(DataTest, LockedFileIsRetriedEveryThreeSeconds) {
+  writeDictionary("One", specBytes(8, {key({segment(1, 8)})}));
+  engine.forced = {status::kFileLocked, status::kFileLocked};
+  ASSERT_EQ(openDataFile(program, 1, tp.root() + "One", buffer), 0);
+  EXPECT_EQ(tp.system().pauses, (std::vector<int>{3000, 3000}));
+}
+
+TEST_F(DataTest, FailedOpenShowsTheMessageResetsAndEndsWithNonzeroCode) {
+  writeDictionary("Other", specBytes(8, {key({segment(1, 8)})}));
+  ASSERT_EQ(openDataFile(program, 1, tp.root() + "Other", buffer), 0);
+  program.settings.languageCode = "OCI";
+  // No dictionary: the Create is refused and the open is fatal.
+  int code = 0;
+  try {
+    (void)openDataFile(program, 2, "NoSuch", buffer);
+  } catch (const ProcessExit& e) {
+    code = e.code;
+  }
+  EXPECT_NE(code, 0);
+  EXPECT_EQ(console.beeps(), 1);
+  EXPECT_GE(console.discards(), 1);
+  EXPECT_EQ(engine.calls.back().operation, op::kReset);
+  EXPECT_EQ(program.files.slots[40].fileId, 0);  // every file closed
+  // The box was closed again; its text was on row 12 while the key was awaited.
+  EXPECT_EQ(console.text(12, 1, 12, 80).find("FICH"), std::string::npos);
+}
+
+TEST_F(DataTest, FatalMessageTextInEachLanguage) {
+  struct Case {
+    const char* language;
+    std::string text;
+  } cases[] = {
+      {"CAT", "NO ES POT ACCEDIR AL FITXER NoSuch (28)"},
+      {"SPA", "NO SE PUEDE ACCEDER AL FICHERO NoSuch (28)"},
+      {"OCI", "NON SE P\xE3T ACCEDIR ATH FICH\xD4R NoSuch (28)"},
+  };
+  for (const Case& c : cases) {
+    program.settings.languageCode = c.language;
+    console.screens.clear();
+    EXPECT_THROW((void)openDataFile(program, 2, "NoSuch", buffer), ProcessExit);
+    ASSERT_EQ(console.screens.size(), 1u);
+    EXPECT_NE(console.screens[0].find(c.text), std::string::npos) << c.language << "\n" << console.screens[0];
+  }
+}
+
+TEST_F(DataTest, ResetClearsTheTable) {
+  openSample();
+  program.files.slots[40].lockMode = 2;
+  ASSERT_EQ(resetAllFiles(program), 0);
+  EXPECT_EQ(program.files.slots[40].fileId, 0);
+  EXPECT_EQ(program.files.slots[40].lockMode, 0);
+  EXPECT_EQ(program.files.slots[40].recordAddress, nullptr);
+  EXPECT_EQ(findFileSlot(program, 52), -40);
+  // A failed reset leaves the table alone.
+  openSample();
+  engine.forced = {status::kIoError};
+  EXPECT_EQ(resetAllFiles(program), status::kIoError);
+  EXPECT_EQ(findFileSlot(program, 52), 40);
+}
+
+}  // namespace
+}  // namespace xt

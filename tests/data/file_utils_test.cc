@@ -1,0 +1,102 @@
+#include "data/file_utils.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "testing/test_program.h"
+
+namespace xt {
+namespace {
+
+// Runs the body with the current directory set to dir, restoring it after.
+class InDirectory {
+ public:
+  explicit InDirectory(const std::string& dir) : old_(currentDirectory()) { EXPECT_TRUE(changeDirectory(dir)); }
+  ~InDirectory() { changeDirectory(old_); }
+
+ private:
+  std::string old_;
+};
+
+TEST(FullDirectoryPath, AbsolutePathsAreNormalised) {
+  EXPECT_EQ(fullDirectoryPath("/data/../tmp"), "/tmp/");
+  EXPECT_EQ(fullDirectoryPath("\\A\\.\\B"), "/A/B/");
+  EXPECT_EQ(fullDirectoryPath("/../X"), "/X/");
+  EXPECT_EQ(fullDirectoryPath("  /srv/tav/  "), "/srv/tav/");
+  EXPECT_EQ(fullDirectoryPath("/srv//tav/a/b/../../c/."), "/srv/tav/c/");
+  EXPECT_EQ(fullDirectoryPath("/srv/a..b/.c/"), "/srv/a..b/.c/");
+}
+
+TEST(FullDirectoryPath, RelativePathsStartAtTheCurrentDirectory) {
+  ScratchDir dir;
+  makeDirectory(dir / "WORK");
+  InDirectory in(dir / "WORK");
+  const std::string work = fullDirectoryPath(".");
+  EXPECT_EQ(work.substr(work.size() - 6), "/WORK/");
+  EXPECT_EQ(fullDirectoryPath("X"), work + "X/");
+  EXPECT_EQ(fullDirectoryPath("../Y/./Z"), work.substr(0, work.size() - 5) + "Y/Z/");
+  EXPECT_EQ(fullDirectoryPath(""), work);
+}
+
+TEST(ShortPathName, ResolvesExistingEntriesKeepingTheirCase) {
+  ScratchDir dir;
+  dir.write("Tav/.htpasswd", "x");
+  EXPECT_EQ(shortPathName(dir / "Tav/.htpasswd"), dir / "Tav/.htpasswd");
+  EXPECT_EQ(shortPathName(dir / "TAV\\.HTPASSWD  "), dir / "Tav/.htpasswd");
+  EXPECT_EQ(shortPathName(dir / "tav"), dir / "Tav");
+  EXPECT_EQ(shortPathName(dir / "TAV/.HTACCESS"), "");
+  EXPECT_EQ(shortPathName(""), "");
+}
+
+TEST(RenameFile, NeverReplacesAnExistingFile) {
+  ScratchDir dir;
+  dir.write("a", "A");
+  dir.write("b", "B");
+  EXPECT_NE(renameFile(dir / "a", dir / "b"), 0);
+  EXPECT_EQ(dir.read("a"), "A");
+  EXPECT_EQ(dir.read("b"), "B");
+  EXPECT_EQ(renameFile(dir / "a", dir / "c"), 0);
+  EXPECT_FALSE(fileExists(dir / "a"));
+  EXPECT_EQ(dir.read("c"), "A");
+  EXPECT_NE(renameFile(dir / "missing", dir / "d"), 0);
+}
+
+TEST(DeletePath, FilesPatternsAndDirectories) {
+  ScratchDir dir;
+  dir.write("d/one.tmp", "1");
+  dir.write("d/two.TMP", "2");
+  dir.write("d/keep.txt", "3");
+  dir.write("d/.hidden.tmp", "4");
+  dir.write("d/sub/x", "5");
+
+  EXPECT_EQ(deletePath(dir / "d/*.tmp"), 0);
+  EXPECT_FALSE(fileExists(dir / "d/one.tmp"));
+  EXPECT_FALSE(fileExists(dir / "d/two.TMP"));
+  EXPECT_TRUE(fileExists(dir / "d/.hidden.tmp"));
+  EXPECT_TRUE(fileExists(dir / "d/keep.txt"));
+
+  EXPECT_EQ(deletePath(dir / "d/KEEP.TXT"), 0);  // by its name in another case
+  EXPECT_FALSE(fileExists(dir / "d/keep.txt"));
+  // No match: there is then no directory of that name to remove either.
+  EXPECT_EQ(deletePath(dir / "d/*.zip"), kErrorPathNotFound);
+
+  // A directory named as a file is left alone.
+  EXPECT_EQ(deletePath(dir / "d/sub"), 0);
+  EXPECT_TRUE(fileExists(dir / "d/sub/x"));
+
+  // Ending in a separator: the files inside, then the empty directory.
+  dir.write("e/f1", "1");
+  EXPECT_EQ(deletePath(dir / "e/"), 0);
+  EXPECT_FALSE(fileExists(dir / "e/f1"));
+  EXPECT_TRUE(directoryExists(dir / "e"));
+  EXPECT_EQ(deletePath(dir / "e/"), 0);
+  EXPECT_FALSE(directoryExists(dir / "e"));
+}
+
+TEST(DeletePath, MissingPathReportsTheFailedDirectoryRemoval) {
+  ScratchDir dir;
+  EXPECT_EQ(deletePath(dir / "missing.txt"), kErrorPathNotFound);
+}
+
+}  // namespace
+}  // namespace xt

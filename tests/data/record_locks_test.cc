@@ -1,0 +1,358 @@
+#include "data/record_locks.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <vector>
+
+#include "platform/files.h"
+#include "testing/test_program.h"
+
+namespace xt {
+namespace {
+
+constexpr int kMinute = 60 * 1000;
+
+// A FakeSystem that runs a callback at each pause (to look at the screen
+// while a wait is on, or to let another terminal act meanwhile).
+class WatchedSystem : public FakeSystem {
+ public:
+  void pause(int milliseconds) override {
+    FakeSystem::pause(milliseconds);
+    if (onPause) onPause(static_cast<int>(pauses.size()));
+  }
+  std::function<void(int)> onPause;
+};
+
+class NoEngine : public RecordEngine {
+ public:
+  int16_t call(int16_t, uint8_t*, uint8_t*, uint32_t&, uint8_t*, int, int16_t) override { return 1; }
+};
+
+// One terminal of a shared installation: its own console, clock and
+// temporary directory, the installation root of the test.
+struct Terminal {
+  Terminal(const std::string& root, const std::string& name, int32_t ownerId)
+      : program(console, system, engine) {
+    system.hostName = name;
+    system.setEnv("TAVROOT", root);
+    program.settings.rootDir = root;
+    program.settings.tempDir = temp.path();
+    program.locks.ownerId = ownerId;
+    program.locks.computerName = name;
+  }
+  ScratchDir temp;
+  FakeConsole console;
+  WatchedSystem system;
+  NoEngine engine;
+  Program program;
+};
+
+std::vector<std::string> records(const std::string& path) {
+  std::string data = readWholeFile(path).value_or("");
+  std::vector<std::string> out;
+  for (size_t i = 0; i < data.size(); i += kLockRecordSize) out.push_back(data.substr(i, kLockRecordSize));
+  return out;
+}
+
+class RecordLocks : public ::testing::Test {
+ protected:
+  ScratchDir root;
+  Terminal a{root.path(), "TERMINAL1", 1001};
+  Terminal b{root.path(), "TERMINAL2", -2002};
+  std::string lockFile() const { return root / "LOCKS/Operador.lck"; }
+
+  int16_t tryLock(Terminal& t, const std::string& type, const std::string& first, const std::string& last) {
+    t.program.locks.lockWaitMode = 'S';
+    return acquireLock(t.program, "Operador", type, first, last);
+  }
+};
+
+TEST(LockTimeNow, MinutesSince1970) {
+  TestProgram tp;
+  struct Case {
+    LocalTime t;
+    int32_t minutes;
+  } cases[] = {
+      {{1970, 1, 1, 0, 0, 0, 0}, 0},
+      {{1969, 12, 31, 0, 0, 0, 0}, -1440},
+      {{2026, 12, 7, 10, 0, 0, 0}, 29943960},
+      {{2000, 2, 29, 23, 59, 59, 0}, 15864479},
+      {{2000, 2, 29, 23, 59, 59, 500}, 15864480},  // rounded to the next second
+  };
+  for (const Case& c : cases) {
+    tp.system().setNow(c.t);
+    EXPECT_EQ(lockTimeNow(tp.program()), c.minutes) << c.t.year << "-" << c.t.month << "-" << c.t.day;
+  }
+}
+
+TEST(LockIdentity, CreatedOnceInLocksTmpThenReadBack) {
+  TestProgram tp;
+  tp.system().setNow({2026, 12, 7, 10, 0, 1, 250});
+  tp.system().randomScript = {0.75};
+  tp.system().hostName = "A-VERY-LONG-COMPUTER-NAME";
+  ensureLockIdentity(tp.program());
+  EXPECT_EQ(tp.program().locks.ownerId, 1073741823);
+  EXPECT_EQ(tp.program().locks.computerName, "A-VERY-LONG-COM");
+  ASSERT_EQ(tp.system().seeds.size(), 1u);
+  EXPECT_EQ(tp.system().seeds[0], 3600125u);  // seconds since midnight x 100
+  std::string stored = tp.dir().read("tmp/LOCKS.TMP");
+  EXPECT_EQ(stored, std::string("\xFF\xFF\xFF\x3F", 4) + "A-VERY-LONG-COM");
+  EXPECT_EQ(stored.size(), static_cast<size_t>(kLockIdentitySize));
+
+  // Another run with the same temporary directory reuses it.
+  tp.program().locks = LockState{};
+  tp.system().hostName = "ELSEWHERE";
+  ensureLockIdentity(tp.program());
+  EXPECT_EQ(tp.program().locks.ownerId, 1073741823);
+  EXPECT_EQ(tp.program().locks.computerName, "A-VERY-LONG-COM");
+  EXPECT_EQ(tp.system().seeds.size(), 1u);
+}
+
+TEST(LockIdentity, ZeroIsNeverAnOwnerId) {
+  TestProgram tp;
+  tp.system().randomScript = {2147483648.0 / 4294967295.0, 0.25};
+  tp.system().hostName = "PC";
+  ensureLockIdentity(tp.program());
+  EXPECT_EQ(tp.program().locks.ownerId, -1073741825);
+  EXPECT_EQ(tp.system().seeds.size(), 2u);
+  EXPECT_EQ(tp.program().locks.computerName, "PC             ");
+}
+
+TEST(LockRecordKey, HighBytesBecomeTwoDigits) {
+  EXPECT_EQ(encodeLockKey("\xC1"), "65");
+  EXPECT_EQ(encodeLockKey("A\x80Z\xE3\xE4\x7F"), "A00Z99\xE4\x7F");
+}
+
+TEST_F(RecordLocks, KeyRecordLayoutIsExact) {
+  a.program.locks.lockWaitMode = 'S';
+  ASSERT_EQ(lockRecordKey(a.program, "Operador  ", "J\x90SEP   "), 0);
+  auto recs = records(lockFile());
+  ASSERT_EQ(recs.size(), 1u);
+  std::string key = "J16SEP   ";
+  std::string expected = "TERMINAL1      " "1001       " "29943960" "K" "9 " + key + std::string(40 - key.size(), ' ') +
+                         "9 " + key + std::string(40 - key.size(), ' ') + "\r\n";
+  EXPECT_EQ(recs[0], expected);
+  EXPECT_EQ(fileSize(lockFile()), kLockRecordSize);
+}
+
+TEST_F(RecordLocks, KeyLocksConflictOnlyOnMeetingRangesOfOtherOwners) {
+  ASSERT_EQ(tryLock(a, "k", "ADMIN", "ADMIN"), 0);
+  EXPECT_EQ(tryLock(b, "K", "ADMIN", "ADMIN"), -1);
+  EXPECT_EQ(tryLock(b, "K", "OTHER", "OTHER"), 0);
+  EXPECT_EQ(tryLock(b, "K", "ADAM", "ADMIN9"), -1);  // a range around it
+  EXPECT_EQ(tryLock(b, "K", "AAA", "ABZ"), 0);       // below it
+  EXPECT_EQ(tryLock(b, "K", "ADM", "ADM"), -1);      // compared over the shorter key
+
+  // The same owner id on another computer shares key locks, in place.
+  Terminal sameOwner(root.path(), "LAPTOP", 1001);
+  EXPECT_EQ(tryLock(sameOwner, "K", "ADMIN", "ADMIN"), 0);
+  auto recs = records(lockFile());
+  ASSERT_EQ(recs.size(), 3u);
+  EXPECT_EQ(recs[0].substr(0, 15), "LAPTOP         ");
+}
+
+TEST_F(RecordLocks, FileLocksConflictWithEveryOtherHolder) {
+  ASSERT_EQ(tryLock(a, "F", "", ""), 0);
+  EXPECT_EQ(tryLock(b, "K", "X", "X"), -1);
+  EXPECT_EQ(tryLock(b, "F", "", ""), -1);
+  EXPECT_EQ(tryLock(b, "?", "", ""), -1);
+  Terminal sameOwner(root.path(), "LAPTOP", 1001);
+  EXPECT_EQ(tryLock(sameOwner, "F", "", ""), -1);  // file locks also compare the computer
+  EXPECT_EQ(tryLock(a, "f", "", ""), 0);           // own: refreshed in place
+  auto recs = records(lockFile());
+  ASSERT_EQ(recs.size(), 1u);
+  EXPECT_EQ(recs[0].substr(0, 35), "TERMINAL1      1001       29943960F");
+  EXPECT_EQ(recs[0].substr(35, 84), std::string(84, ' '));
+}
+
+TEST_F(RecordLocks, AFileLockRequestConflictsWithAnyKeyOfAnotherHolder) {
+  ASSERT_EQ(tryLock(a, "K", "ADMIN", "ADMIN"), 0);
+  EXPECT_EQ(tryLock(b, "F", "", ""), -1);
+  EXPECT_EQ(tryLock(a, "F", "", ""), 0);  // own key lock: a file lock is added
+  EXPECT_EQ(records(lockFile()).size(), 2u);
+}
+
+TEST_F(RecordLocks, SameKeyOfTheSameTerminalIsRefreshedInPlace) {
+  ASSERT_EQ(tryLock(a, "K", "ADMIN", "ADMIN"), 0);
+  a.system.pause(5 * kMinute);
+  ASSERT_EQ(tryLock(a, "K", "ADMIN", "ADMIN"), 0);
+  auto recs = records(lockFile());
+  ASSERT_EQ(recs.size(), 1u);
+  EXPECT_EQ(recs[0].substr(26, 8), "29943965");
+}
+
+TEST_F(RecordLocks, StaleRecordsAreFreedAndReused) {
+  ASSERT_EQ(tryLock(a, "K", "ADMIN", "ADMIN"), 0);
+  b.system.pause(29 * kMinute);
+  EXPECT_EQ(tryLock(b, "K", "ADMIN", "ADMIN"), -1);
+  b.system.pause(2 * kMinute);
+  EXPECT_EQ(tryLock(b, "K", "ADMIN", "ADMIN"), 0);
+  auto recs = records(lockFile());
+  ASSERT_EQ(recs.size(), 1u);
+  EXPECT_EQ(recs[0].substr(0, 26), "TERMINAL2      -2002      ");
+  EXPECT_EQ(recs[0].substr(26, 8), "29943991");
+}
+
+TEST_F(RecordLocks, FreedRecordsKeepTheirKeysAndAreReusedBeforeAppending) {
+  ASSERT_EQ(tryLock(a, "K", "ONE", "ONE"), 0);
+  ASSERT_EQ(tryLock(a, "K", "TWO", "TWO"), 0);
+  ASSERT_EQ(releaseLock(a.program, "operador"), 0);
+  auto recs = records(lockFile());
+  ASSERT_EQ(recs.size(), 2u);
+  EXPECT_EQ(recs[1].substr(0, 35), std::string(26, ' ') + "29943960 ");
+  EXPECT_EQ(recs[1].substr(35, 5), "3 TWO");
+  EXPECT_EQ(tryLock(b, "K", "TWO", "TWO"), 0);
+  EXPECT_EQ(records(lockFile()).size(), 2u);
+}
+
+TEST_F(RecordLocks, ACutOffRecordAtTheEndIsOverwritten) {
+  ASSERT_EQ(tryLock(a, "K", "ONE", "ONE"), 0);
+  ASSERT_TRUE(appendToFile(lockFile(), "TERMINAL9  ").ok());
+  ASSERT_EQ(tryLock(b, "K", "TWO", "TWO"), 0);
+  EXPECT_EQ(fileSize(lockFile()), 2 * kLockRecordSize);
+  EXPECT_EQ(records(lockFile())[1].substr(0, 15), "TERMINAL2      ");
+}
+
+TEST_F(RecordLocks, ReleaseFreesOnlyTheNewestOwnRecord) {
+  EXPECT_EQ(releaseLock(a.program, "Operador"), -1);
+  EXPECT_FALSE(pathExists(lockFile()));
+  EXPECT_FALSE(pathExists(root / "LOCKS/OPERADOR.lck"));
+
+  ASSERT_EQ(tryLock(a, "K", "NEWER", "NEWER"), 0);
+  a.system.pause(kMinute);
+  ASSERT_EQ(tryLock(a, "K", "NEWEST", "NEWEST"), 0);
+  ASSERT_EQ(tryLock(b, "K", "B", "B"), 0);
+  EXPECT_EQ(releaseLock(b.program, " OPERADOR "), 0);
+  EXPECT_EQ(releaseLock(b.program, "Operador"), -1);
+  EXPECT_EQ(releaseLock(a.program, "Operador"), 0);
+  auto recs = records(lockFile());
+  ASSERT_EQ(recs.size(), 3u);
+  EXPECT_EQ(recs[0][34], 'K');
+  EXPECT_EQ(recs[1][34], ' ');
+  EXPECT_EQ(recs[2][34], ' ');
+}
+
+TEST_F(RecordLocks, WaitModeSReturnsAtOnceWithoutAMessage) {
+  ASSERT_EQ(tryLock(a, "K", "ADMIN", "ADMIN"), 0);
+  std::string before = b.console.dump();
+  EXPECT_EQ(tryLock(b, "K", "ADMIN", "ADMIN"), -1);
+  EXPECT_TRUE(b.system.pauses.empty());
+  EXPECT_EQ(b.console.dump(), before);
+  EXPECT_EQ(b.program.windows.windowDepth, 0);
+}
+
+TEST_F(RecordLocks, WaitModePShowsTheMessageAndGivesUpOnEsc) {
+  ASSERT_EQ(tryLock(a, "K", "ADMIN", "ADMIN"), 0);
+  std::vector<std::string> screens;
+  b.system.onPause = [&](int) { screens.push_back(b.console.dump()); };
+  b.system.randomScript = {0.0, 0.9994};
+  b.console.pushIdle();
+  b.console.pushKey(27);
+  b.program.locks.lockWaitMode = 'p';
+  EXPECT_EQ(lockRecordKey(b.program, "Operador", "ADMIN"), -1);
+  EXPECT_EQ(b.system.pauses, (std::vector<int>{1, 1000}));
+  ASSERT_EQ(screens.size(), 2u);
+  EXPECT_NE(screens[0].find("FITXER BLOQUEJAT. ESPEREU UN MOMENT O POLSEU [ESC] PER A EIXIR."), std::string::npos);
+  EXPECT_EQ(b.console.discards(), 1);
+  EXPECT_EQ(b.program.windows.windowDepth, 0);
+  EXPECT_EQ(b.console.dump().find("BLOQUEJAT"), std::string::npos);
+  EXPECT_EQ(records(lockFile()).size(), 1u);
+}
+
+TEST_F(RecordLocks, WaitingEndsWhenTheOtherTerminalReleases) {
+  ASSERT_EQ(tryLock(a, "K", "ADMIN", "ADMIN"), 0);
+  std::string shown;
+  b.system.onPause = [&](int n) {
+    if (n == 1) shown = b.console.dump();
+    if (n == 3) releaseLock(a.program, "Operador");
+  };
+  b.program.locks.lockWaitMode = ' ';
+  EXPECT_EQ(lockRecordKey(b.program, "Operador", "ADMIN"), 0);
+  EXPECT_EQ(b.system.pauses.size(), 3u);
+  EXPECT_NE(shown.find("FITXER BLOQUEJAT. ESPEREU UN MOMENT."), std::string::npos);
+  EXPECT_EQ(shown.find("[ESC]"), std::string::npos);
+  EXPECT_EQ(b.program.windows.windowDepth, 0);
+  auto recs = records(lockFile());
+  ASSERT_EQ(recs.size(), 1u);
+  EXPECT_EQ(recs[0].substr(0, 15), "TERMINAL2      ");
+}
+
+TEST_F(RecordLocks, MessageInEachLanguage) {
+  struct Case {
+    const char* language;
+    std::string text;
+  } cases[] = {
+      {"SPA", "FICHERO BLOQUEADO. ESPERE UN MOMENTO O PULSE [ESC] PARA SALIR."},
+      {"GLG", "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO OU PULSE [ESC] PARA SAIR."},
+      {"OCI", "FICH\xD4R BLOQUEJAT. ESPERATZ UN MOMENT O POSSATZ [ESC] ENT\xB7 G\xD4SSER." /* È, À, È */},
+      {"CAT", "FITXER BLOQUEJAT. ESPEREU UN MOMENT O POLSEU [ESC] PER A EIXIR."},
+  };
+  ASSERT_EQ(tryLock(a, "F", "", ""), 0);
+  for (const Case& c : cases) {
+    std::string shown;
+    b.system.onPause = [&](int) { shown = b.console.dump(); };
+    b.program.settings.languageCode = c.language;
+    b.program.locks.lockWaitMode = 'P';
+    EXPECT_EQ(lockRecordKey(b.program, "Operador", "X"), -1);
+    EXPECT_NE(shown.find(c.text), std::string::npos) << c.language << "\n" << shown;
+  }
+}
+
+// Runs body in a child process; its return value is the exit status.
+pid_t spawn(const std::function<int()>& body) {
+  pid_t pid = ::fork();
+  if (pid == 0) ::_exit(body());
+  return pid;
+}
+
+int exitStatus(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+}
+
+TEST_F(RecordLocks, ProcessesTakingLocksAtOnceLoseNoRecord) {
+  constexpr int kProcesses = 6, kKeys = 25;
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p) {
+    children.push_back(spawn([&, p] {
+      Terminal t(root.path(), "PROC" + std::to_string(p), 100 + p);
+      for (int k = 0; k < kKeys; ++k) {
+        // Same-length keys: a shorter key would meet every key it begins.
+        std::string key = "P" + std::to_string(p) + "K" + std::to_string(100 + k);
+        if (tryLock(t, "K", key, key) != 0) return 1;
+      }
+      return 0;
+    }));
+  }
+  for (pid_t pid : children) EXPECT_EQ(exitStatus(pid), 0);
+  auto recs = records(lockFile());
+  EXPECT_EQ(recs.size(), static_cast<size_t>(kProcesses * kKeys));
+  for (const std::string& r : recs) EXPECT_EQ(r.substr(119), "\r\n");
+}
+
+TEST_F(RecordLocks, OnlyOneProcessGetsAContestedKey) {
+  constexpr int kProcesses = 6;
+  std::vector<pid_t> children;
+  for (int p = 0; p < kProcesses; ++p)
+    children.push_back(spawn([&, p] {
+      Terminal t(root.path(), "PROC" + std::to_string(p), 200 + p);
+      return tryLock(t, "K", "ADMIN", "ADMIN") == 0 ? 0 : 1;
+    }));
+  int winners = 0;
+  for (pid_t pid : children) winners += exitStatus(pid) == 0;
+  EXPECT_EQ(winners, 1);
+  EXPECT_EQ(records(lockFile()).size(), 1u);
+  // Held by a process that has ended: still a conflict for another one.
+  EXPECT_EQ(exitStatus(spawn([&] {
+              Terminal t(root.path(), "LATE", 999);
+              return tryLock(t, "K", "ADMIN", "ADMIN") == -1 ? 0 : 1;
+            })),
+            0);
+}
+
+}  // namespace
+}  // namespace xt
