@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds the program and starts the form on a fresh copy of the demo
-# installation in a scratch directory.
+# installation in a scratch directory, with a few operators already in it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
 cmake -S . -B build -G Ninja -DXT_TESTS=OFF >/dev/null
 cmake --build build --target xtancar xtdata >/dev/null
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/xtancar-demo.XXXXXX")
-cp -r demo/. "$scratch/"
+scripts/install-demo.sh build "$scratch"
 export TAVROOT="$scratch/"
 export TAVTMP="$scratch/sessio/"
 echo "Demo installation: $scratch"

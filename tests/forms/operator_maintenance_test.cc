@@ -37,10 +37,6 @@ class OperatorFormTest : public ::testing::Test {
     if (!fileExists(demoSourceDir() + "FORMS/XTANCAR.JPN") || !fileExists(demoSourceDir() + "ddf/Operador.xdf"))
       GTEST_SKIP() << "the demo installation has no form or dictionary";
     copyTree(demoSourceDir(), t.root());
-    removeFile(t.root() + "Operador");  // start with no operators
-    removeFile(t.root() + ".HTPASSWD");
-    removeFile(t.root() + ".HTACCESS");
-    removeFile(t.root() + "db.log");
     savedDirectory_ = currentDirectory();
     changeDirectory(t.root());
     t.console().setTypeAhead(false);
