@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
+#include "data/file_table.h"
+#include "forms/operator_maintenance.h"
 #include "platform/files.h"
 #include "platform/key_codes.h"
 #include "startup/program.h"
@@ -324,6 +327,157 @@ TEST_F(BrowseListTest, F4OpensTheFurtherListAfterClosingThisOne) {
   EXPECT_EQ(listRow(1, 1), "LINE01      ");  // the outer list is still drawn under it
   EXPECT_EQ(program.windows.windowDepth, 0);
   EXPECT_TRUE(program.styles.valueStack.empty());
+}
+
+// The operator form's line hook, counting its calls, with a key range
+// that tests can set.
+class CountingOperatorHooks : public OperatorMaintenance {
+ public:
+  using OperatorMaintenance::OperatorMaintenance;
+  std::string browseLineHook(int16_t& list) override {
+    ++lineCalls;
+    return OperatorMaintenance::browseLineHook(list);
+  }
+  int16_t browseRangeHook(int16_t& list, std::string& from, std::string& limit) override {
+    int16_t result = OperatorMaintenance::browseRangeHook(list, from, limit);
+    if (!rangeFrom.empty()) {
+      from = rangeFrom;
+      limit = rangeLimit;
+    }
+    return result;
+  }
+  int lineCalls = 0;
+  std::string rangeFrom, rangeLimit;
+};
+
+// List 1 over the operator file of a fresh installation, in a window of 10
+// lines of 39 characters (rows 5..16, columns 10..50).
+class DataBrowseTest : public BrowseListTest {
+ protected:
+  void SetUp() override {
+    if (!fileExists(demoSourceDir() + "ddf/Operador.xdf")) GTEST_SKIP() << "no operator dictionary";
+    copyTree(demoSourceDir(), t.root());
+    program.settings.rootDir = t.root();
+    LookupList& l = program.form.lookups[1];
+    l.attr[0] = kOperatorFileId;
+    l.attr[5] = 50;
+    program.hooks = &hooks;
+    ASSERT_EQ(openDataFile(program, kOperatorFileId, t.root() + "Operador",
+                           reinterpret_cast<uint8_t*>(&hooks.record())),
+              0);
+  }
+  void TearDown() override { (void)resetAllFiles(program); }
+
+  // Inserts operators straight through the record manager (no db.log).
+  void addOperators(const std::vector<std::string>& codes) {
+    FileSlot& slot = program.files.slots[findFileSlot(program, kOperatorFileId)];
+    for (const std::string& code : codes) {
+      OperatorRecord rec{};
+      std::memcpy(rec.operatorCode, fitText(code, 8).data(), 8);
+      std::memcpy(rec.operatorText, fitText("T " + code, 8).data(), 8);
+      rec.accessLevel = 1;
+      uint8_t key[256] = {};
+      uint32_t length = sizeof rec;
+      ASSERT_EQ(t.engine().call(op::kInsert, slot.positionBlock, reinterpret_cast<uint8_t*>(&rec), length, key,
+                                255, 0),
+                0);
+    }
+  }
+  std::vector<std::string> numbered(int count) {
+    std::vector<std::string> codes;
+    for (int i = 1; i <= count; ++i) codes.push_back("OP" + std::string(i < 10 ? "00" : i < 100 ? "0" : "") + std::to_string(i));
+    return codes;
+  }
+  std::string dataRow(size_t i, int r) const { return screenRow(i, 5 + r).substr(10, 39); }
+
+  CountingOperatorHooks hooks{program};
+};
+
+TEST_F(DataBrowseTest, ListsRecordsInKeyOrderAndEnterReadsTheChosenOne) {
+  addOperators({"CARLA", "ALBA", "BRUNO"});
+  int slot = findFileSlot(program, kOperatorFileId);
+  program.files.slots[slot].lockMode = 2;
+  EXPECT_EQ(browse({key::kDown, key::kDown, key::kDown, key::kPgDn, key::kUp, key::kEnter}), 0);
+  EXPECT_EQ(dataRow(0, 1), fitText("ALBA      T ALBA    RESTRINGIT", 39));
+  EXPECT_EQ(dataRow(0, 3).substr(0, 5), "CARLA");
+  for (int r = 4; r <= 10; ++r) EXPECT_EQ(dataRow(0, r), std::string(39, ' ')) << r;
+  EXPECT_EQ(highlighted(4), 3);  // Down and PgDn stop at the last line
+  EXPECT_EQ(std::string(hooks.record().operatorCode, 8), "BRUNO   ");
+  // Reads were made without locks and the mode is back as it was.
+  EXPECT_EQ(program.files.slots[slot].lockMode, 2);
+  EXPECT_TRUE(program.files.lockModeStack.empty());
+  EXPECT_FALSE(fileExists(browsePath()));
+}
+
+TEST_F(DataBrowseTest, OpeningReadsOnlyWhatTheFirstPageShows) {
+  addOperators(numbered(500));
+  EXPECT_EQ(browse({key::kEsc}), -1);
+  EXPECT_LE(hooks.lineCalls, 11);  // ten lines and the record after them
+  EXPECT_EQ(dataRow(0, 10).substr(0, 5), "OP010");
+
+  // Paging reads on as far as the pages go, and back up reads nothing.
+  hooks.lineCalls = 0;
+  console.snapshots.clear();
+  EXPECT_EQ(browse({key::kPgDn, key::kPgDn, key::kPgUp, key::kPgUp, key::kEnter}), 0);
+  EXPECT_LE(hooks.lineCalls, 31);
+  EXPECT_EQ(dataRow(2, 1).substr(0, 5), "OP021");
+  EXPECT_EQ(dataRow(4, 1).substr(0, 5), "OP001");
+  EXPECT_EQ(std::string(hooks.record().operatorCode, 8), "OP001   ");
+}
+
+TEST_F(DataBrowseTest, LimitKeyEndsTheListAtTheFirstKeyBeyondIt) {
+  addOperators({"AINA", "BEA", "BIEL", "CESC", "CINTA", "DAVID"});
+  hooks.rangeFrom = "B";
+  hooks.rangeLimit = "C";
+  EXPECT_EQ(browse({key::kEsc}), -1);
+  EXPECT_EQ(dataRow(0, 1).substr(0, 4), "BEA ");
+  EXPECT_EQ(dataRow(0, 4).substr(0, 5), "CINTA");
+  EXPECT_EQ(dataRow(0, 5), std::string(39, ' '));
+}
+
+TEST_F(DataBrowseTest, EscTypedWhileReadingStopsAtTheLinesFound) {
+  addOperators(numbered(30));
+  console.setTypeAhead(true);
+  console.pushKey('x');  // dropped
+  console.pushKey(key::kEsc);
+  console.setTypeAhead(false);
+  EXPECT_EQ(browse({key::kDown, key::kDown, key::kPgDn, key::kEnter}), 0);
+  // One record was read after the first line before Esc was seen.
+  EXPECT_EQ(dataRow(0, 2).substr(0, 5), "OP002");
+  EXPECT_EQ(dataRow(0, 3), std::string(39, ' '));
+  EXPECT_EQ(std::string(hooks.record().operatorCode, 8), "OP002   ");
+}
+
+TEST_F(DataBrowseTest, EmptyFileGivesOneBlankLineAndEnterCancels) {
+  EXPECT_EQ(browse({key::kEnter}), -1);
+  EXPECT_EQ(highlighted(0), 1);
+  EXPECT_EQ(dataRow(0, 1), std::string(39, ' '));
+  EXPECT_TRUE(program.files.lockModeStack.empty());
+}
+
+TEST_F(DataBrowseTest, FilterGroupLeftWithEscOpensNothing) {
+  addOperators({"AINA"});
+  program.form.groups.resize(2);
+  program.form.groupCount = 1;
+  FieldGroup& g = program.form.groups[1];
+  g.groupKeys = "d,1b";
+  g.groupFieldCount = 1;
+  g.fields.resize(2);
+  g.fields[1].fieldLabel = "Des de: ";
+  g.fields[1].fieldRow() = 2;
+  g.fields[1].fieldColumn() = 2;
+  g.fields[1].fieldWidth() = 8;
+  g.fields[1].fieldValue = std::string(8, ' ');
+  program.form.lookups[1].attr[6] = 1;
+  EXPECT_EQ(browse({key::kEsc}), -1);
+  EXPECT_EQ(hooks.lineCalls, 0);
+  EXPECT_EQ(screenRow(0, 5)[9], ' ');  // no frame
+  EXPECT_FALSE(fileExists(browsePath()));
+
+  // Enter through the filter opens the list.
+  console.snapshots.clear();
+  EXPECT_EQ(browse({key::kEnter, key::kEnter}), 0);
+  EXPECT_EQ(dataRow(1, 1).substr(0, 4), "AINA");
 }
 
 }  // namespace
