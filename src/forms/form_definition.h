@@ -78,11 +78,27 @@ std::string fitText(const std::string& text, size_t width);
 struct FormLoadResult {
   bool ok = true;
   std::string message;  // names the file and, where known, the line
+  int line = 0;         // line of the fault, 0 when it concerns the whole file
 };
 
+// Limits a form definition must keep: counts beyond them are taken for a
+// damaged file rather than allocated.
+constexpr int kMaxFormGroups = 99;
+constexpr int kMaxGroupFields = 99;
+constexpr int kMaxLookupLists = 99;
+constexpr int kMaxFieldWidth = 2000;  // one value may fill the 80x25 screen
+
 // Reads the form definition at path into program.form, translating labels,
-// choices and titles. A missing or malformed file is reported in the result
-// and leaves the form empty.
+// choices and titles. A missing, unreadable or malformed file (counts out of
+// range, a group with more fields than the header's maximum, a group, list
+// or window that does not exist, a file that ends inside its records or goes
+// on after them) is reported in the result, in the session's language, and
+// leaves the form empty. Lines may end in CR LF or LF alone.
 FormLoadResult loadForm(Program& program, const std::string& path);
+
+// Checks that the loaded form has what the operator maintenance procedure
+// indexes: group 1 with the code field, group 2 with the text and access
+// level, group 3 with the confirmation. path is named in the message.
+FormLoadResult checkOperatorForm(const Program& program, const std::string& path);
 
 }  // namespace xt

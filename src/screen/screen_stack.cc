@@ -83,7 +83,12 @@ void saveRegion(Program& program, int16_t top, int16_t left, int16_t bottom, int
   int64_t end = kEmptyEnd;
   if (file.size() > 3) {
     end = bytesInt32(file.readAt(0, 4));
-    if (end < kEmptyEnd || end > file.size() + 1) end = kEmptyEnd;  // damaged: start afresh
+    if (end < kEmptyEnd || end > file.size() + 1) {
+      // A damaged stack can't be unwound: forget the windows it held and
+      // start a fresh one, so windowDepth keeps counting what the file holds.
+      program.windows = WindowState{};
+      end = kEmptyEnd;
+    }
   }
 
   WindowState& w = program.windows;
@@ -142,9 +147,16 @@ void restoreRegion(Program& program) {
     long v[10];
     for (int i = 0; i < 10; ++i) v[i] = digitsValue(fields.substr(static_cast<size_t>(i) * 2, 2));
     int rows = screenRows(program), cols = screenColumns(program);
+    auto onScreen = [&](long t, long l, long b, long r) {
+      return t >= 1 && t <= b && b <= rows && l >= 1 && l <= r && r <= cols;
+    };
     long top = v[6], left = v[7], bottom = v[8], right = v[9];
-    bool sane = top >= 1 && bottom <= rows && top <= bottom && left >= 1 && right <= cols && left <= right;
+    bool sane = true;
     for (long x : v) sane = sane && x >= 0;
+    // The window to reopen is either none (all zero) or a rectangle on the
+    // screen, like the saved one.
+    bool noWindow = v[2] == 0 && v[3] == 0 && v[4] == 0 && v[5] == 0;
+    sane = sane && onScreen(top, left, bottom, right) && (noWindow || onScreen(v[2], v[3], v[4], v[5]));
     long cells = sane ? (bottom - top + 1) * (right - left + 1) : 0;
     if (!sane || kFieldsSize + 2 * cells + kTrailerSize != length) {
       file.close();
@@ -159,25 +171,27 @@ void restoreRegion(Program& program) {
     w.windowBottom = static_cast<int16_t>(v[4]);
     w.windowRight = static_cast<int16_t>(v[5]);
 
+    // The record lies wholly before the end pointer, which is inside the
+    // file, so all 2 * cells bytes are there.
     std::string data = file.readAt(start - 1 + kFieldsSize, static_cast<size_t>(2 * cells));
     size_t i = 0;
     for (long r = top; r <= bottom; ++r) {
-      for (long c = left; c <= right && i + 1 < data.size() + 1; ++c, i += 2) {
-        if (i + 1 >= data.size()) break;
+      for (long c = left; c <= right && i + 1 < data.size(); ++c, i += 2) {
         Cell cell{static_cast<uint8_t>(data[i]), static_cast<uint8_t>(data[i + 1])};
         program.console.putCell(static_cast<int>(r), static_cast<int>(c), cell);
         program.console.setAttribute(cell.attr);
       }
     }
     program.console.moveCursor(static_cast<int>(v[0]), static_cast<int>(v[1]));
-    file.writeAt(0, int32Bytes(static_cast<int32_t>(start)));
+    (void)file.writeAt(0, int32Bytes(static_cast<int32_t>(start)));
     end = start;
+    // The last record is gone: whatever windowDepth said, no window is open.
+    if (end == kEmptyEnd) w.windowDepth = 0;
   }
   file.close();
-  if (end < 6) {
-    removeFile(path);
-    if (end == kEmptyEnd) program.windows.windowDepth = 0;
-  }
+  // An empty stack (popped to the bottom, or a file of at most 3 bytes that
+  // holds nothing) leaves no file; the latter changes no window state.
+  if (end < 6) removeFile(path);
 }
 
 void drawFrame(Program& program, int16_t style) {

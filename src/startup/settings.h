@@ -32,8 +32,9 @@ void loadSettings(Program& program);
 // Packs decimal digits two per byte, each byte = value | 0x80.
 std::string packDecimalDigits(std::string_view text);
 
-// Skip leading blanks, optional sign, digits with an optional fraction
-// (rounded), stop at the first other character; no digits gives 0.
+// Skip leading blanks, optional sign, digits with an optional fraction,
+// stop at the first other character; no digits gives 0. numericValue16
+// rounds to the nearest integer and holds the result to -32768..32767.
 double numericValue(std::string_view text);
 int16_t numericValue16(std::string_view text);
 

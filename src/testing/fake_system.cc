@@ -16,7 +16,7 @@ std::string FakeSystem::env(const std::string& name) const {
   return it == environment.end() ? std::string() : it->second;
 }
 
-void FakeSystem::setNow(LocalTime t) {
+void FakeSystem::setNow(const LocalTime& t) {
   start_ = t;
   elapsed_ = 0;
 }

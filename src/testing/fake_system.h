@@ -29,7 +29,7 @@ class FakeSystem : public System {
   [[noreturn]] void exitProcess(int code) override { throw ProcessExit{code}; }
 
   void setEnv(const std::string& name, const std::string& value) { environment[name] = value; }
-  void setNow(LocalTime t);
+  void setNow(const LocalTime& t);
   // Milliseconds since the fake clock started.
   int64_t elapsedMs() const { return elapsed_; }
 

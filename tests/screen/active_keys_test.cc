@@ -62,5 +62,17 @@ TEST(ActiveKeys, CodesAreKeptToSixteenBitsAndMaskSwitches) {
   EXPECT_EQ(p.activeKeys.maskChar, 0);
 }
 
+TEST(ActiveKeys, EmptyItemsAreCodeZeroAndPushEmptyLeavesNoKeys) {
+  TestProgram t;
+  Program& p = t.program();
+  setActiveKeys(p, "d,,1B", "eA");
+  EXPECT_EQ(p.activeKeys.activeFrom, codes({0x0D, 0, 0x1B}));
+  setActiveKeys(p, "", "+e");
+  EXPECT_TRUE(p.activeKeys.activeFrom.empty());
+  EXPECT_TRUE(p.activeKeys.activeTo.empty());
+  setActiveKeys(p, "", "-");
+  EXPECT_EQ(p.activeKeys.activeTo, codes({0x0D, 0, 0x1B}));
+}
+
 }  // namespace
 }  // namespace xt

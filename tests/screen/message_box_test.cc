@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "entry/text_styles.h"
 #include "screen/screen_stack.h"
 #include "testing/test_program.h"
 
@@ -12,6 +13,13 @@ std::string words(size_t length) {
   std::string s;
   while (s.size() < length) s += s.empty() ? "word" : " word";
   return s.substr(0, length);
+}
+
+// n lines of 75 characters each once wrapped to 76.
+std::string longLines(int n) {
+  std::string s;
+  for (int i = 0; i < n; ++i) s += (i ? " " : "") + std::string(75, static_cast<char>('a' + i % 26));
+  return s;
 }
 
 TEST(MessageBox, HundredCharactersOnRowTwelveMakeTwoLines) {
@@ -51,6 +59,43 @@ TEST(MessageBox, TooLongForTheScreenDrawsNothingButStaysBalanced) {
   EXPECT_EQ(t.program().windows.windowTop, 2);
 }
 
+TEST(MessageBox, BoxNearTheBottomMovesUpAndABoxTooTallForTheScreenIsNotDrawn) {
+  TestProgram t;
+  // Five lines on row 25: the box would end on row 26, so it ends on 25.
+  messageBox(t.program(), 25, words(76 * 4 + 10));
+  EXPECT_EQ(t.program().windows.windowTop, 19);
+  EXPECT_EQ(t.program().windows.windowBottom, 25);
+  restoreRegion(t.program());
+  // 23 lines fill the screen from row 1 to 25; 24 lines can't be shown.
+  messageBox(t.program(), 12, longLines(23));
+  EXPECT_EQ(t.program().windows.windowTop, 1);
+  EXPECT_EQ(t.program().windows.windowBottom, 25);
+  EXPECT_EQ(t.console().cell(1, 1).ch, 0xDA);
+  EXPECT_EQ(t.console().cell(25, 79).ch, 0xD9);
+  EXPECT_EQ(t.console().text(24, 3, 24, 4), "ww");
+  restoreRegion(t.program());
+  messageBox(t.program(), 12, longLines(24));
+  EXPECT_EQ(t.console().cell(1, 1).ch, ' ');
+  restoreRegion(t.program());
+  EXPECT_EQ(t.program().windows.windowDepth, 0);
+  EXPECT_EQ(t.program().styles.styleStack, "");
+}
+
+TEST(MessageBox, TextIsInTheReverseStyleAndTheCallersStyleComesBack) {
+  TestProgram t;
+  Program& p = t.program();
+  selectTextStyle(p, "u");
+  messageBox(p, 10, "AVIS");
+  const WindowState& w = p.windows;
+  const int16_t* reverse = p.settings.colourPairs[2];
+  uint8_t reverseAttr = static_cast<uint8_t>(reverse[0] | (reverse[1] << 4));
+  EXPECT_EQ(t.console().cell(w.windowTop, w.windowLeft).attr, reverseAttr);
+  EXPECT_EQ(t.console().cell(w.windowTop + 1, w.windowLeft + 2).attr, reverseAttr);
+  EXPECT_EQ(t.console().text(w.windowTop + 1, w.windowLeft, w.windowTop + 1, w.windowRight),
+            "\xB3 AVIS \xB3");
+  EXPECT_EQ(p.styles.currentStyle, 4);
+}
+
 struct WrapCase {
   const char* text;
   int indent;
@@ -70,6 +115,19 @@ TEST(WrapText, CompletionModes) {
       {"one two three", 2, 8, "L", "  one   two     three   "},
       {"one two three", -2, 8, "L", "one two   three "},
       {"ab cd", 0, 8, "x", "ab cd"},
+      {"aaa bbb ccc", 0, 8, "e", "aaa bbb ccc     "},
+      {"aaa bbb ccc", 0, 8, "r", " aaa bbb     ccc"},
+      {"aa   bb", 0, 4, "L", "aa  bb  "},
+      // Justified: the gaps widen from the left, round again, until the
+      // line is full; the last line keeps its length.
+      {"aa bb cc ddddddddddd", 0, 11, "a", "aa   bb  ccddddddddddd"},
+      {"a b c ddddddddd", 0, 9, "B", "a   b   cddddddddd"},
+      {"aaa bbb ccc dd", -2, 9, "A", "aaa   bbb  ccc dd"},
+      // Control characters take no room, and those right after a word stay
+      // with it.
+      {"ab\x1E" "cd ef", 0, 4, "L", "ab\x1E" "cdef  "},
+      {"abcd\x1F ef", 0, 4, "L", "abcd\x1F" "ef  "},
+      {"ab cd\x10" "ef", 0, 5, "L", "ab   cd\x10" "ef"},
   };
   for (const WrapCase& c : cases) {
     std::string text = c.text;

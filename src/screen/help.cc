@@ -1,0 +1,234 @@
+#include "screen/help.h"
+
+#include <cstdint>
+
+#include "entry/text_styles.h"
+#include "platform/files.h"
+#include "platform/key_codes.h"
+#include "screen/message_box.h"
+#include "screen/screen_stack.h"
+#include "startup/program.h"
+#include "startup/translate.h"
+
+namespace xt {
+
+namespace {
+
+constexpr const char* kGeneralHelpTopic = "XMENUPR";  // the help of the suite's main menu
+constexpr int kVisibleCharacters = 76;
+// Control characters of a help line: each toggles a style and takes no room.
+constexpr char kHighlightToggle = '\x1E';
+constexpr char kUnderlineToggle = '\x1F';
+constexpr char kReverseToggle = '\x10';
+
+bool sameTopic(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto up = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+    if (up(a[i]) != up(b[i])) return false;
+  }
+  return true;
+}
+
+// The next key typed, read from the console itself: no pending tool text,
+// no hot keys, mouse events ignored.
+int16_t readHelpKey(Program& program) {
+  for (;;) {
+    InputEvent event = program.console.readEvent(-1);
+    if (event.kind == InputEvent::Kind::Key && event.key != 0) return event.key;
+  }
+}
+
+// Runs the document opener through COMSPEC (a POSIX shell when it is
+// empty). The shell is run as "<shell> -c <line>", the counterpart of
+// "/C"; the document path keeps its backslash, quoted so the shell passes
+// it to the opener unchanged. The topic is a plain name, so nothing in the
+// line is shell syntax.
+void openHtmlHelp(Program& program, const std::string& topic) {
+  std::string shell = program.system.env("COMSPEC");
+  if (shell.empty()) shell = "/bin/sh";
+  program.system.runCommand(shell, "XOBRIR 'AJUDA\\" + topic + ".HTM'");
+  // Whatever the opener printed on the terminal is covered again.
+  program.console.screen().markAllDirty();
+}
+
+void showMissingHelp(Program& program, const std::string& topic) {
+  std::string text = pickLanguage(program,
+                                  "L'AJUDA DE " + topic + " NO EST\xB7 DISPONIBLE.",  // À
+                                  "LA AYUDA DE " + topic + " NO EST\xB5 DISPONIBLE.",  // Á
+                                  "A AXUDA DE " + topic + " NON EST\xB5 DISPO\xA5IBLE.",  // Á Ñ
+                                  "ERA AJUDA DE " + topic + " NON EI DISPONIBLA.");
+  messageBox(program, static_cast<int16_t>(screenRows(program) / 2), text);
+  readHelpKey(program);
+  restoreRegion(program);
+}
+
+// The text help viewer over one open help file. Lines are numbered from 1;
+// `next_` is the line after the last one shown.
+class HelpViewer {
+ public:
+  HelpViewer(Program& program, const BinaryFile& file, const std::string& topic)
+      : program_(program), file_(file), topic_(topic) {
+    width_ = screenColumns(program);
+    visible_ = screenRows(program) - 8;
+    lineCount_ = (file.size() + width_ / 2) / width_;
+  }
+
+  void run() {
+    showLines(1, visible_);
+    for (;;) {
+      int16_t key = readHelpKey(program_);
+      switch (key) {
+        case key::kF1:
+          if (!sameTopic(topic_, kGeneralHelpTopic)) showHelp(program_, kGeneralHelpTopic);
+          break;
+        case key::kDown:
+          if (next_ <= lineCount_) {
+            scrollInside(1);
+            showLine(next_, visible_);
+            ++next_;
+          }
+          break;
+        case key::kUp:
+          if (next_ - visible_ > 1) {
+            --next_;
+            scrollInside(-1);
+            showLine(next_ - visible_, 1);
+          }
+          break;
+        case key::kPgDn:
+          if (next_ <= lineCount_) {
+            int64_t first = next_;
+            if (first + visible_ - 1 > lineCount_) first = lineCount_ - visible_ + 1;
+            showPage(first);
+          }
+          break;
+        case key::kPgUp:
+          if (next_ - visible_ > 1) {
+            // The old top line becomes the bottom line, never going above line 1.
+            int64_t oldNext = next_ - 2 * visible_ < 1 ? 2 * visible_ : next_;
+            showPage(oldNext - 2 * visible_ + 1);
+          }
+          break;
+        case key::kHome:
+          if (next_ - visible_ > 1) showPage(1);
+          break;
+        case key::kEnd:
+          if (next_ <= lineCount_) showPage(lineCount_ - visible_ + 1);
+          break;
+        case key::kEsc:
+          return;
+        default:
+          break;
+      }
+    }
+  }
+
+ private:
+  // The inside of the frame moves in the normal style, so no colour of
+  // the line shown last leaks into the freed rows.
+  void scrollInside(int lines) {
+    selectTextStyle(program_, "n");
+    const WindowState& w = program_.windows;
+    scrollRectangle(program_, w.windowTop, w.windowLeft, static_cast<int16_t>(w.windowBottom - 2),
+                    static_cast<int16_t>(w.windowRight - 2), static_cast<int16_t>(lines));
+  }
+
+  void showPage(int64_t first) {
+    scrollInside(visible_);
+    showLines(first, first + visible_ - 1);
+  }
+
+  // Lines first..last in window rows 1...
+  void showLines(int64_t first, int64_t last) {
+    for (int64_t k = first; k <= last; ++k) showLine(k, static_cast<int>(k - first + 1));
+    next_ = last + 1;
+  }
+
+  void showLine(int64_t k, int row) {
+    selectTextStyle(program_, "n");
+    locateInWindow(program_, static_cast<int16_t>(row), 2);
+    if (k < 1 || k > lineCount_) return;
+    std::string line = file_.readAt((k - 1) * width_, static_cast<size_t>(width_));
+    if (line.find_first_of(std::string{kHighlightToggle, kUnderlineToggle, kReverseToggle}) ==
+        std::string::npos) {
+      printText(program_, line.substr(0, kVisibleCharacters));
+      return;
+    }
+    bool highlight = false, underline = false, reverse = false;
+    int shown = 0;
+    std::string run;  // visible characters waiting to be written in the current style
+    auto select = [&](const char* letters) {
+      printText(program_, run);
+      run.clear();
+      selectTextStyle(program_, letters);
+    };
+    for (char c : line) {
+      if (c == kHighlightToggle) {
+        highlight = !highlight;
+        if (!underline) select(highlight ? "h" : "n");
+      } else if (c == kUnderlineToggle) {
+        underline = !underline;
+        select(underline ? "u" : "n");
+      } else if (c == kReverseToggle) {
+        reverse = !reverse;
+        select(reverse ? "r" : "n");
+      } else if (++shown <= kVisibleCharacters) {
+        run.push_back(c);
+      }
+    }
+    printText(program_, run);
+  }
+
+  Program& program_;
+  const BinaryFile& file_;
+  std::string topic_;
+  int64_t width_ = 80;
+  int64_t visible_ = 17;
+  int64_t lineCount_ = 0;
+  int64_t next_ = 1;
+};
+
+void runTextViewer(Program& program, const std::string& topic) {
+  BinaryFile file;
+  if (!file.open("AJUDA\\" + topic + ".HLP", BinaryFile::Mode::Read).ok()) {
+    showMissingHelp(program, topic);
+    return;
+  }
+  selectTextStyle(program, "+h");
+  int16_t depth = program.windows.windowDepth;
+  saveRegion(program, 4, 1, static_cast<int16_t>(screenRows(program) - 3), screenColumns(program));
+  if (program.windows.windowDepth == depth) {
+    // Nothing could be saved: drawing now could never be undone.
+    selectTextStyle(program, "-");
+    return;
+  }
+  drawFrame(program, 2);
+  selectTextStyle(program, "n");
+  HelpViewer(program, file, topic).run();
+  file.close();
+  restoreRegion(program);
+  selectTextStyle(program, "-");
+}
+
+}  // namespace
+
+bool isPlainTopic(const std::string& topic) {
+  if (topic.empty()) return false;
+  for (char c : topic) {
+    bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+                 c == '-';
+    if (!plain) return false;
+  }
+  return true;
+}
+
+void showHelp(Program& program, const std::string& topic) {
+  if (program.settings.hostKind == "WIN" && isPlainTopic(topic)) {
+    openHtmlHelp(program, topic);
+    return;
+  }
+  runTextViewer(program, topic);
+}
+
+}  // namespace xt
