@@ -46,14 +46,6 @@ TEST_F(DemoFormEntry, CodeGroup) {
   con().pushKeys({key::kShiftTab, key::kTab});
   EXPECT_EQ(enterGroup(p(), 1), key::kEnter);
   EXPECT_EQ(value(1, 1), "PERE    ");
-
-  con().pushKey(key::kCtrlY);
-  con().pushText("*");
-  con().pushKey(key::kEnter);  // refused
-  con().pushKey(key::kEsc);
-  EXPECT_EQ(enterGroup(p(), 1), key::kEsc);
-  EXPECT_EQ(con().beeps(), 1);
-  EXPECT_EQ(value(1, 1), "PERE    ");
 }
 
 TEST_F(DemoFormEntry, HelpOpensOverTheCodeField) {

@@ -411,14 +411,6 @@ TEST_F(EditorTest, ActiveKeyFilter) {
   EXPECT_EQ(key, key::kF3);
 }
 
-TEST_F(EditorTest, TextFromTheCalculatorArrivesAsTyping) {
-  p().tools.calculator = [](Program&) { return std::string("42"); };
-  std::string v = "      ";
-  con().pushKeys({key::kAltX, key::kEnter});
-  edit(v);
-  EXPECT_EQ(v, "42    ");
-}
-
 TEST_F(EditorTest, RowAndColumnZeroMeanTheScreenCursor) {
   con().moveCursor(7, 30);
   std::string v = "ab";
