@@ -8,6 +8,11 @@
 namespace xt {
 
 struct Program;
+struct FieldGroup;
+
+// The number of fields of a group that really exist: groupFieldCount, but
+// never more than the group's field table holds.
+int16_t groupFieldLimit(const FieldGroup& group);
 
 void drawGroup(Program& program, int16_t group);
 void showFieldValue(Program& program, int16_t group, int16_t field);

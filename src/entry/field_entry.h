@@ -10,7 +10,8 @@ namespace xt {
 struct Program;
 
 struct EntryState {
-  int16_t resumeGroup = 0;
+  int16_t resumeGroup = 0;  // the group left with PgUp/PgDn; 0 = none
+  bool insertStateLoaded = false;  // INSERT.TMP read (once per process)
 };
 
 // group < 0: entered as continuation of another group. key: on return the

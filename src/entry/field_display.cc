@@ -1,0 +1,127 @@
+#include "entry/field_display.h"
+
+#include <algorithm>
+
+#include "entry/choice_list.h"
+#include "entry/text_styles.h"
+#include "format/folding.h"
+#include "screen/screen_stack.h"
+#include "startup/program.h"
+
+namespace xt {
+
+namespace {
+
+// 41 - length / 2, rounded to the nearest column with halves going to the
+// even neighbour: 10 characters start in column 36, 11 in 36, 13 in 34.
+int titleColumn(size_t length) {
+  int twice = 82 - static_cast<int>(length);  // twice the exact column
+  int column = twice / 2;
+  if (twice % 2 != 0) {
+    int low = twice < 0 ? column - 1 : column;  // floor of the half
+    column = (low % 2 == 0) ? low : low + 1;
+  }
+  return column < 1 ? 1 : column;
+}
+
+std::string trimmed(const std::string& text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  size_t last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+std::string positionBytes(int row, int column) {
+  return int16Bytes(static_cast<int16_t>(row)) + int16Bytes(static_cast<int16_t>(column));
+}
+
+// Prints the value in slices of lineWidth characters, one screen row below
+// the other, all from the column where the cursor stands now. The next
+// slice's screen position waits on the value stack between slices.
+void printSlices(Program& program, const std::string& value, size_t lineWidth) {
+  Console& console = program.console;
+  pushValue(program, positionBytes(console.cursorRow(), console.cursorColumn()));
+  for (size_t k = 0; k < value.size(); k += lineWidth) {
+    std::string position = popValue(program);
+    int row = bytesInt16(position.substr(0, 2));
+    int column = bytesInt16(position.substr(2, 2));
+    console.moveCursor(row, column);
+    printText(program, value.substr(k, lineWidth));
+    pushValue(program, positionBytes(row + 1, column));
+  }
+  popValue(program);
+}
+
+}  // namespace
+
+int16_t groupFieldLimit(const FieldGroup& group) {
+  auto available = group.fields.empty() ? 0 : static_cast<int>(group.fields.size()) - 1;
+  return static_cast<int16_t>(std::min<int>(group.groupFieldCount, available));
+}
+
+void drawGroup(Program& program, int16_t group) {
+  selectTextStyle(program, "rh");
+  program.console.moveCursor(1, titleColumn(program.settings.menuTitle.size()));
+  printText(program, program.settings.menuTitle);
+
+  FieldGroup& g = program.form.group(group);
+  int16_t count = groupFieldLimit(g);
+  selectTextStyle(program, "n");
+  for (int16_t f = 1; f <= count; ++f) {
+    FieldDef& field = g.fields[static_cast<size_t>(f)];
+    locateInWindow(program, field.fieldRow(), field.fieldColumn());
+    printText(program, field.fieldLabel);
+  }
+  selectTextStyle(program, "h");
+  for (int16_t f = 1; f <= count; ++f) showFieldValue(program, group, f);
+}
+
+void showFieldValue(Program& program, int16_t group, int16_t field) {
+  FieldDef& f = program.form.field(group, field);
+  locateInWindow(program, f.fieldRow(), static_cast<int16_t>(f.fieldColumn() + f.fieldLabel.size()));
+  int16_t flags = f.fieldFlags();
+  if (flags & kFlagProtected) {
+    int count = f.fieldWidth() + f.fieldClearWidth();
+    if (count > 0) printText(program, std::string(static_cast<size_t>(count), '-'));
+  } else if (flags & kFlagMasked) {
+    // A masked value is never shown.
+  } else if (f.fieldEditMode() == 1 || f.fieldEditMode() == 2) {
+    printText(program, f.fieldValue);
+  } else if (!f.fieldChoices.empty()) {
+    std::vector<ChoiceEntry> entries = parseChoices(f.fieldChoices);
+    for (const ChoiceEntry& entry : entries) {
+      if (entry.code == f.fieldValue) {
+        int width = f.fieldWidth() + f.fieldClearWidth();
+        if (width > 0) printText(program, fitText(entry.description, static_cast<size_t>(width)));
+        break;
+      }
+    }
+  } else if (f.fieldLineWidth() > 0) {
+    printSlices(program, f.fieldValue, static_cast<size_t>(f.fieldLineWidth()));
+  } else {
+    printText(program, f.fieldValue);
+  }
+}
+
+int16_t storeFieldValue(Program& program, int16_t group, std::string text, int16_t field) {
+  FieldDef& f = program.form.field(group, field);
+  size_t width = f.fieldWidth() > 0 ? static_cast<size_t>(f.fieldWidth()) : 0;
+  switch (f.fieldEditMode()) {
+    case 1:
+      if (trimmed(text) == "*") return -1;
+      // A restricted operator cannot change these fields: the old value
+      // stays and is painted again.
+      if (program.settings.operatorType == 0) f.fieldValue = fitText(foldText(text), width);
+      break;
+    case 2:
+      f.fieldValue = fitText(foldText(text), width);
+      break;
+    default:
+      f.fieldValue = fitText(text, width);
+      break;
+  }
+  showFieldValue(program, group, field);
+  return 0;
+}
+
+}  // namespace xt

@@ -1,0 +1,22 @@
+// The keyboard's Insert toggle kept from run to run: the console holds it
+// for the process, and INSERT.TMP in the terminal directory ("1" insert,
+// "0" overwrite) carries it to the next run. Without the file the editor
+// starts in overwrite mode.
+#pragma once
+
+#include <string>
+
+namespace xt {
+
+struct Program;
+
+// Path of the state file; empty when the session has no terminal directory.
+std::string insertStatePath(const Program& program);
+// Sets the console's Insert toggle from the state file, once per process
+// (later calls do nothing). A missing or unreadable file means overwrite.
+void loadInsertState(Program& program);
+// Writes the console's Insert toggle to the state file, replacing it
+// atomically. Failures are ignored: the toggle still holds for this run.
+void saveInsertState(Program& program);
+
+}  // namespace xt
