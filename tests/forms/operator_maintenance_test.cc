@@ -285,6 +285,7 @@ TEST_F(OperatorFormTest, RestrictedOperatorWorksOnHisOwnCodeAndCannotDelete) {
 TEST_F(OperatorFormTest, LockedByAnotherTerminalEscGivesUpAndReadsNothing) {
   TestProgram other;
   other.program().settings.rootDir = t.root();
+  other.system().setEnv("TAVROOT", t.root());
   other.system().hostName = "TERMINAL2";
   other.system().randomAfterScript = 0.25;  // another owner id
   ASSERT_EQ(lockRecordKey(other.program(), "Operador", "JOAN    "), 0);
@@ -404,6 +405,7 @@ int runTerminal(const std::string& root, int index, int passes, int16_t del) {
   TestProgram c;
   Program& p = c.program();
   p.settings.rootDir = root;
+  c.system().setEnv("TAVROOT", root);
   p.settings.languageCode = "CAT";
   c.system().hostName = "TERM" + std::to_string(index);
   c.system().randomAfterScript = 0.1 * (index + 1);
@@ -486,6 +488,9 @@ TEST_F(OperatorFormTest, EightTerminalsKeepDataIntranetAndLocksInStep) {
   }
   EXPECT_EQ(users, std::multiset<std::string>(expected.begin(), expected.end()));
 
+  // Every terminal took and freed its locks in the installation's one
+  // lock file; none is left held.
+  EXPECT_GT(readWholeFile(t.root() + "LOCKS/Operador.lck").value_or("").size(), 0u);
   EXPECT_TRUE(heldLocks().empty());
   std::string log = dbLog();
   size_t inserts = 0, updates = 0, lines = 0;
