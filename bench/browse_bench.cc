@@ -56,6 +56,7 @@ std::string installationFor(int records) {
   // log of the form would only add a db.log line per record.
   TestProgram t;
   t.program().settings.rootDir = dir;
+  t.system().setEnv("TAVROOT", dir);
   OperatorRecord rec{};
   if (openDataFile(t.program(), kOperatorFileId, dir + "Operador", reinterpret_cast<uint8_t*>(&rec)) != 0) return {};
   FileSlot& slot = t.program().files.slots[findFileSlot(t.program(), kOperatorFileId)];
@@ -81,6 +82,7 @@ struct BrowseRun {
   explicit BrowseRun(const std::string& root) : program(console, t.system(), t.engine()), form(program) {
     program.settings = t.program().settings;
     program.settings.rootDir = root;
+    t.system().setEnv("TAVROOT", root);
     program.form.lookups.resize(2);
     LookupList& list = program.form.lookups[1];
     list.attr[0] = kOperatorFileId;
