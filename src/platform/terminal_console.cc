@@ -102,7 +102,8 @@ void TerminalConsole::updateSize() {
 void TerminalConsole::drawNotice() {
   // Cut to the terminal's width, one line after another, so nothing is
   // drawn outside it.
-  std::string text = tooSmallNotice(termColumns_, termRows_);
+  std::string text = noticeText_ ? noticeText_(termColumns_, termRows_)
+                                 : tooSmallNotice(termColumns_, termRows_);
   std::string out = "\x1b[0m\x1b[?25l\x1b[H\x1b[2J";
   int row = 1;
   for (size_t pos = 0; pos < text.size() && row <= termRows_; ++row) {

@@ -52,8 +52,12 @@ class TerminalConsole : public Console {
   // elsewhere can look at this and give up early.
   static bool terminationPending() { return Tty::terminationPending(); }
 
-  // The too-small notice (one function, so it can be translated).
+  // The too-small notice (one function, so it can be translated): the
+  // default English text, or the one set with setNoticeText (code page 850).
   static std::string tooSmallNotice(int columns, int rows);
+  void setNoticeText(std::function<std::string(int columns, int rows)> text) {
+    noticeText_ = std::move(text);
+  }
   bool tooSmall() const { return tooSmall_; }
 
   void setClock(Clock clock) { clock_ = std::move(clock); }
@@ -71,6 +75,7 @@ class TerminalConsole : public Console {
   KeyDecoder decoder_;
   Clock clock_;
   std::function<void(int)> terminationHandler_;
+  std::function<std::string(int, int)> noticeText_;
   std::string out_;
   int64_t lastFlushMs_ = INT64_MIN / 2;
   bool flushPending_ = false;
