@@ -1,6 +1,87 @@
+// The operator maintenance program: builds the program context on the real
+// terminal, the system and the record manager, and runs the form until the
+// operator leaves it with Esc.
+#include <unistd.h>
+
 #include <cstdio>
+#include <string>
+
+#include "data/file_table.h"
+#include "forms/operator_maintenance.h"
+#include "platform/files.h"
+#include "platform/posix_system.h"
+#include "platform/sqlite_engine.h"
+#include "platform/terminal_console.h"
+#include "screen/browse_list.h"
+#include "screen/calculator.h"
+#include "screen/calendar.h"
+#include "screen/message_box.h"
+#include "screen/screen_stack.h"
+#include "startup/program.h"
+#include "startup/settings.h"
+#include "startup/translate.h"
+
+namespace {
+
+// The notice shown instead of the form while the terminal is smaller than
+// the form, in the session's language (code page 850).
+std::string tooSmallText(const xt::Program& program, int columns, int rows) {
+  const std::string size = std::to_string(columns) + "x" + std::to_string(rows);
+  return xt::pickLanguage(program, "TERMINAL MASSA PETIT: CAL 80x25, EN T\x90 " + size,  // É
+                          "TERMINAL DEMASIADO PEQUE\xA5O: SE NECESITA 80x25, TIENE " + size,  // Ñ
+                          "TERMINAL DEMASIADO PEQUENO: PRECISA 80x25, TEN " + size,
+                          "TERMINAU MASSA PETIT: CAU 80x25, N'A " + size);
+}
+
+// A start-up failure: shown on the form's screen until a key is pressed,
+// and repeated on the shell's error output once the terminal is restored.
+int fatal(xt::Program& program, xt::TerminalConsole& console, const std::string& message) {
+  xt::messageBox(program, 12, message);
+  console.beep();
+  console.discardInput();
+  console.readEvent(-1);
+  xt::restoreRegion(program);
+  console.close();
+  std::fprintf(stderr, "xtancar: %s\n", message.c_str());
+  return 2;
+}
+
+}  // namespace
 
 int main() {
-  std::fputs("xtancar: the form is not assembled yet\n", stderr);
-  return 1;
+  xt::PosixSystem system;
+  xt::TerminalConsole console;
+  std::string error;
+  if (!console.open(error)) {
+    std::fprintf(stderr, "xtancar: %s\n", error.c_str());
+    return 2;
+  }
+  xt::SqliteEngine engine;
+  xt::Program program(console, system, engine);
+  system.setExitHandler([&console] { console.close(); });
+  program.tools.calculator = xt::calculator;
+  program.tools.calendar = xt::calendar;
+  program.tools.browseList = xt::browseList;
+
+  // Ended from outside (the terminal closed, SIGTERM): the pass being
+  // edited is given up as Esc would, the record lock is released and the
+  // files are closed before the process ends.
+  xt::OperatorMaintenance form(program);
+  console.setTerminationHandler([&](int signal) {
+    form.abandon();
+    (void)xt::resetAllFiles(program);
+    console.close();
+    ::_exit(128 + signal);
+  });
+
+  console.setCursorShape(false, 100);
+  xt::loadSettings(program);
+  console.setNoticeText([&program](int columns, int rows) { return tooSmallText(program, columns, rows); });
+  if (!program.settings.rootDir.empty() && !xt::changeDirectory(program.settings.rootDir))
+    return fatal(program, console, "TAVROOT: " + program.settings.rootDir);
+
+  xt::FormLoadResult loaded = xt::runOperatorForm(program, form);
+  if (!loaded.ok) return fatal(program, console, loaded.message);
+  console.close();
+  return 0;
 }
