@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
-cmake -S . -B build -G Ninja -DXT_TESTS=OFF >/dev/null
+cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target xtancar xtdata >/dev/null
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/xtancar-demo.XXXXXX")
 scripts/install-demo.sh build "$scratch"

@@ -301,6 +301,17 @@ TEST_F(RecordLocks, MessageInEachLanguage) {
   }
 }
 
+// Processes that wait for each other: the fake clock would run ahead by a
+// whole pause on every busy retry and soon make the other processes' fresh
+// records look 30 minutes old. Every terminal keeps one fixed time instead,
+// and a retry really yields the processor.
+void shareOneClock(Terminal& t) {
+  t.system.onPause = [&t](int) {
+    t.system.setNow(LocalTime{2026, 12, 7, 10, 0, 0, 0});
+    ::usleep(500);
+  };
+}
+
 // Runs body in a child process; its return value is the exit status.
 pid_t spawn(const std::function<int()>& body) {
   pid_t pid = ::fork();
@@ -320,6 +331,7 @@ TEST_F(RecordLocks, ProcessesTakingLocksAtOnceLoseNoRecord) {
   for (int p = 0; p < kProcesses; ++p) {
     children.push_back(spawn([&, p] {
       Terminal t(root.path(), "PROC" + std::to_string(p), 100 + p);
+      shareOneClock(t);
       for (int k = 0; k < kKeys; ++k) {
         // Same-length keys: a shorter key would meet every key it begins.
         std::string key = "P" + std::to_string(p) + "K" + std::to_string(100 + k);
@@ -340,6 +352,7 @@ TEST_F(RecordLocks, OnlyOneProcessGetsAContestedKey) {
   for (int p = 0; p < kProcesses; ++p)
     children.push_back(spawn([&, p] {
       Terminal t(root.path(), "PROC" + std::to_string(p), 200 + p);
+      shareOneClock(t);
       return tryLock(t, "K", "ADMIN", "ADMIN") == 0 ? 0 : 1;
     }));
   int winners = 0;
