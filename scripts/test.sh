@@ -1,23 +1,36 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the unit and scenario tests, the
-# terminal tests, and the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# Builds everything and runs every test: the unit, scenario and terminal
+# tests; static analysis (clang-tidy, cppcheck); the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer; and every fuzz target
+# for a bounded time (FUZZ_SECONDS, default 60 each).
+#
+# XT_QUICK=1 runs only the ordinary build and its tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
 jobs=$(nproc)
+started=$SECONDS
+step() { echo; echo "== $* ($((SECONDS - started)) s)"; }
 
-echo "== build"
+step "build"
 cmake -S . -B build -G Ninja -DXT_TESTS=ON -DXT_BENCH=ON >/dev/null
 cmake --build build -j "$jobs"
 
-echo "== tests"
+step "tests"
 (cd build && ctest --output-on-failure -j "$jobs")
 
-if [ "${XT_SKIP_SANITIZE:-0}" != 1 ]; then
-  echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-  cmake -S . -B build-asan -G Ninja -DXT_TESTS=ON -DXT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
-  cmake --build build-asan -j "$jobs"
-  (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-     ctest --output-on-failure -j "$jobs")
-fi
+if [ "${XT_QUICK:-0}" = 1 ]; then exit 0; fi
+
+step "static analysis"
+scripts/static-analysis.sh build
+
+step "tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DXT_TESTS=ON -DXT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build-asan -j "$jobs"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+   ctest --output-on-failure -j "$jobs")
+
+step "fuzz targets"
+scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+
+step "done"

@@ -8,6 +8,7 @@
 
 #include "data/file_table.h"
 #include "forms/operator_maintenance.h"
+#include "platform/cp850.h"
 #include "platform/files.h"
 #include "platform/posix_system.h"
 #include "platform/sqlite_engine.h"
@@ -42,7 +43,7 @@ int fatal(xt::Program& program, xt::TerminalConsole& console, const std::string&
   console.readEvent(-1);
   xt::restoreRegion(program);
   console.close();
-  std::fprintf(stderr, "xtancar: %s\n", message.c_str());
+  std::fprintf(stderr, "xtancar: %s\n", xt::cp850ToUtf8(message).c_str());
   return 2;
 }
 
