@@ -39,16 +39,16 @@ std::string recordOf(int64_t i) {
 }
 
 std::string fileSpec() {
-  FileSpec spec;
-  spec.recordLength = kRecordLength;
-  spec.pageSize = 4096;
+  FileSpec fileSpec;
+  fileSpec.recordLength = kRecordLength;
+  fileSpec.pageSize = 4096;
   KeySpec key;
   SegmentSpec s;
   s.position = 1;
   s.length = 8;
   key.segments.push_back(s);
-  spec.keys.push_back(key);
-  return encodeFileSpec(spec);
+  fileSpec.keys.push_back(key);
+  return encodeFileSpec(fileSpec);
 }
 
 ScratchDir& scratch() {
@@ -63,11 +63,11 @@ std::string makeFile(const std::string& name, int64_t n) {
   std::string path = scratch() / name;
   SqliteEngine engine;
   uint8_t pb[kPositionBlockSize] = {};
-  std::string spec = fileSpec();
-  uint32_t len = uint32_t(spec.size());
+  std::string fileSpec = fileSpec();
+  uint32_t len = uint32_t(fileSpec.size());
   std::string key = path;
   key.resize(256, '\0');
-  if (engine.call(op::kCreate, pb, reinterpret_cast<uint8_t*>(spec.data()), len,
+  if (engine.call(op::kCreate, pb, reinterpret_cast<uint8_t*>(fileSpec.data()), len,
                   reinterpret_cast<uint8_t*>(key.data()), int(path.size()), -1) != 0)
     std::abort();
   sqlite3* db = nullptr;

@@ -150,9 +150,9 @@ int commandCreate(SqliteEngine& engine, const std::vector<std::string>& args) {
     dictionary = std::string(root) + "ddf\\" + splitDataFileName(plain[0]).base + ".xdf";
   }
   std::string error;
-  std::optional<std::string> spec = readSpecFromDictionary(dictionary, error);
-  if (!spec) return failed(error);
-  std::string data = *spec;
+  std::optional<std::string> fileSpec = readSpecFromDictionary(dictionary, error);
+  if (!fileSpec) return failed(error);
+  std::string data = *fileSpec;
   data.resize(std::max<size_t>(data.size(), 1536), ' ');
   uint32_t length = uint32_t(data.size());
   std::string name = path;
@@ -204,22 +204,22 @@ int commandStat(SqliteEngine& engine, const std::vector<std::string>& args) {
   if (int rc = openFile(file, path)) return rc;
   std::string stat;
   if (int16_t st = file.stat(stat)) return failed("stat " + path + ": " + statusText(st));
-  FileSpec spec;
-  if (int16_t st = parseFileSpec(stat, spec)) return failed("unreadable statistics: " + statusText(st));
+  FileSpec fileSpec;
+  if (int16_t st = parseFileSpec(stat, fileSpec)) return failed("unreadable statistics: " + statusText(st));
   std::printf("file %s\n", path.c_str());
   std::printf("records %u\nrecord length %u%s\npage size %u\nfile flags 0x%04X\nkeys %zu\n",
-              readLe32(stat.data() + 6), spec.recordLength, spec.variableLength() ? " (variable)" : "",
-              spec.pageSize, spec.fileFlags, spec.keys.size());
-  for (size_t k = 0; k < spec.keys.size(); ++k) {
-    const KeySpec& key = spec.keys[k];
+              readLe32(stat.data() + 6), fileSpec.recordLength, fileSpec.variableLength() ? " (variable)" : "",
+              fileSpec.pageSize, fileSpec.fileFlags, fileSpec.keys.size());
+  for (size_t k = 0; k < fileSpec.keys.size(); ++k) {
+    const KeySpec& key = fileSpec.keys[k];
     std::printf("key %zu: length %d, %s, %s\n", k, key.length, key.duplicates() ? "duplicates" : "unique",
                 key.modifiable() ? "modifiable" : "not modifiable");
     for (const SegmentSpec& s : key.segments)
       std::printf("  segment offset %u length %u type %s flags %s null 0x%02X acs %u\n", s.position - 1u,
                   s.length, typeName(s.type), flagNames(s.flags).c_str(), s.nullValue, s.acsNumber);
   }
-  for (size_t t = 0; t < spec.tableNames.size(); ++t)
-    std::printf("collating sequence %zu: %s\n", t, spec.tableNames[t].c_str());
+  for (size_t t = 0; t < fileSpec.tableNames.size(); ++t)
+    std::printf("collating sequence %zu: %s\n", t, fileSpec.tableNames[t].c_str());
   return 0;
 }
 
@@ -327,14 +327,14 @@ int commandLoad(SqliteEngine& engine, const std::vector<std::string>& args) {
   if (int rc = openFile(file, path)) return rc;
   std::string stat;
   if (int16_t st = file.stat(stat)) return failed("stat " + path + ": " + statusText(st));
-  FileSpec spec;
-  (void)parseFileSpec(stat, spec);
+  FileSpec fileSpec;
+  (void)parseFileSpec(stat, fileSpec);
   int loaded = 0;
   for (size_t i = 0; i < records.size(); ++i) {
     std::string data = records[i];
-    if (!spec.variableLength() && data.size() != spec.recordLength)
+    if (!fileSpec.variableLength() && data.size() != fileSpec.recordLength)
       return failed("record " + std::to_string(i + 1) + " has " + std::to_string(data.size()) +
-                    " bytes, the file's records have " + std::to_string(spec.recordLength) + " (" +
+                    " bytes, the file's records have " + std::to_string(fileSpec.recordLength) + " (" +
                     std::to_string(loaded) + " loaded)");
     uint32_t length = uint32_t(data.size());
     std::string key;
@@ -396,49 +396,49 @@ bool parseSegment(const std::string& text, SegmentSpec& s, std::string& error) {
 
 int commandDictionary(const std::vector<std::string>& args) {
   if (args.empty() || args[0].rfind("--", 0) == 0) return usage("dictionary needs OUT.xdf first");
-  FileSpec spec;
-  spec.pageSize = 4096;
+  FileSpec fileSpec;
+  fileSpec.pageSize = 4096;
   long record = -1;
   std::string error;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     bool hasValue = i + 1 < args.size();
     if (a == "--variable") {
-      spec.fileFlags |= 0x01;
+      fileSpec.fileFlags |= 0x01;
     } else if (!hasValue) {
       return usage("dictionary: " + a + " needs a value");
     } else if (a == "--record") {
       record = std::strtol(args[++i].c_str(), nullptr, 10);
     } else if (a == "--page") {
-      spec.pageSize = uint16_t(std::strtol(args[++i].c_str(), nullptr, 10));
+      fileSpec.pageSize = uint16_t(std::strtol(args[++i].c_str(), nullptr, 10));
     } else if (a == "--key" || a == "--segment") {
       SegmentSpec s;
       if (!parseSegment(args[++i], s, error)) return usage(error);
-      if (a == "--key") spec.keys.emplace_back();
-      else if (spec.keys.empty()) return usage("--segment before any --key");
-      spec.keys.back().segments.push_back(s);
+      if (a == "--key") fileSpec.keys.emplace_back();
+      else if (fileSpec.keys.empty()) return usage("--segment before any --key");
+      fileSpec.keys.back().segments.push_back(s);
     } else if (a == "--acs") {
       std::string v = args[++i];
       size_t colon = v.find(':');
       if (colon == std::string::npos) return usage("--acs takes NAME:TABLEFILE");
       std::optional<std::string> table = readWholeFile(v.substr(colon + 1));
       if (!table || table->size() != 256) return failed("the collating table " + v.substr(colon + 1) + " must hold 256 bytes");
-      spec.tableNames.push_back(v.substr(0, colon));
-      spec.tables.push_back(*table);
+      fileSpec.tableNames.push_back(v.substr(0, colon));
+      fileSpec.tables.push_back(*table);
     } else {
       return usage("dictionary: unknown option " + a);
     }
   }
   if (record <= 0 || record > 4096) return usage("dictionary needs --record LENGTH (1 to 4096)");
-  spec.recordLength = uint16_t(record);
-  std::string bytes = encodeFileSpec(spec);
+  fileSpec.recordLength = uint16_t(record);
+  std::string bytes = encodeFileSpec(fileSpec);
   FileSpec check;
   if (int16_t st = parseFileSpec(bytes, check)) return failed("the description is refused: " + statusText(st));
   std::string content(2, '\0');
   writeLe16(content.data(), uint16_t(bytes.size()));
   FileResult r = writeWholeFile(args[0], content + bytes);
   if (!r.ok()) return failed("cannot write " + args[0] + ": " + r.message);
-  std::printf("wrote %s: %zu bytes of specification, %zu keys\n", args[0].c_str(), bytes.size(), spec.keys.size());
+  std::printf("wrote %s: %zu bytes of specification, %zu keys\n", args[0].c_str(), bytes.size(), fileSpec.keys.size());
   return 0;
 }
 

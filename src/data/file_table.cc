@@ -133,9 +133,9 @@ int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, 
       continue;
     }
     if (st == status::kFileNotFound && !created) {
-      std::string spec = readDictionary(program, parts.base);
-      std::vector<uint8_t> create(std::max<size_t>(kDataBufferSize, spec.size()), ' ');
-      std::memcpy(create.data(), spec.data(), spec.size());
+      std::string fileSpec = readDictionary(program, parts.base);
+      std::vector<uint8_t> create(std::max<size_t>(kDataBufferSize, fileSpec.size()), ' ');
+      std::memcpy(create.data(), fileSpec.data(), fileSpec.size());
       uint32_t createLength = static_cast<uint32_t>(create.size());
       st = program.engine.call(op::kCreate, slot.positionBlock, create.data(), createLength, key,
                                static_cast<int>(fileName.size()), -1);

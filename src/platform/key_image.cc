@@ -74,7 +74,7 @@ bool textType(uint8_t type) {
 }
 
 // Appends the image of one segment's bytes (exactly s.length of them).
-void appendSegmentImage(const FileSpec& spec, const SegmentSpec& s, std::string_view bytes,
+void appendSegmentImage(const FileSpec& fileSpec, const SegmentSpec& s, std::string_view bytes,
                         std::string& out) {
   size_t start = out.size();
   const auto* b = reinterpret_cast<const uint8_t*>(bytes.data());
@@ -83,8 +83,8 @@ void appendSegmentImage(const FileSpec& spec, const SegmentSpec& s, std::string_
     // Characters through the ACS, or upper-cased, then NUL padding so that
     // a shorter text sorts before a longer one with the same beginning.
     const std::string* table = nullptr;
-    if ((s.flags & keyflag::kAlternate) && !spec.tables.empty())
-      table = &spec.tables[s.acsNumber < spec.tables.size() ? s.acsNumber : 0];
+    if ((s.flags & keyflag::kAlternate) && !fileSpec.tables.empty())
+      table = &fileSpec.tables[s.acsNumber < fileSpec.tables.size() ? s.acsNumber : 0];
     for (size_t i = 0; i < count; ++i) {
       uint8_t c = b[from + i];
       if (table)
@@ -130,15 +130,15 @@ bool segmentIsNull(const SegmentSpec& s, std::string_view bytes) {
 
 }  // namespace
 
-int16_t parseFileSpec(std::string_view data, FileSpec& spec) {
-  spec = FileSpec{};
+int16_t parseFileSpec(std::string_view data, FileSpec& fileSpec) {
+  fileSpec = FileSpec{};
   if (data.size() < kFileSpecSize) return 22;
   const auto* d = reinterpret_cast<const uint8_t*>(data.data());
-  spec.recordLength = readLe16(d);
-  spec.pageSize = readLe16(d + 2);
+  fileSpec.recordLength = readLe16(d);
+  fileSpec.pageSize = readLe16(d + 2);
   int keyCount = static_cast<int16_t>(readLe16(d + 4));
-  spec.fileFlags = readLe16(d + 10);
-  if (spec.recordLength == 0 || spec.recordLength > kMaxRecordLength) return 28;
+  fileSpec.fileFlags = readLe16(d + 10);
+  if (fileSpec.recordLength == 0 || fileSpec.recordLength > kMaxRecordLength) return 28;
   if (keyCount < 0 || keyCount > kMaxKeys) return 26;
 
   size_t offset = kFileSpecSize;
@@ -157,7 +157,7 @@ int16_t parseFileSpec(std::string_view data, FileSpec& spec) {
       s.nullValue = p[11];
       s.acsNumber = p[15];
       offset += kSegmentSpecSize;
-      if (int16_t st = checkSegment(s, spec.recordLength)) return st;
+      if (int16_t st = checkSegment(s, fileSpec.recordLength)) return st;
       if (key.segments.empty()) {
         key.flags = s.flags;
       } else if ((s.flags ^ key.flags) &
@@ -178,32 +178,32 @@ int16_t parseFileSpec(std::string_view data, FileSpec& spec) {
       if (!(s.flags & keyflag::kSegmented)) break;
     }
     if (key.length > 255) return 29;
-    spec.keys.push_back(std::move(key));
+    fileSpec.keys.push_back(std::move(key));
   }
   // Collating sequences follow as long as their signature does.
   while (offset + kAcsSize <= data.size() && d[offset] == kAcsSignature) {
-    spec.tableNames.emplace_back(data.substr(offset + 1, 8));
-    spec.tables.emplace_back(data.substr(offset + 9, 256));
+    fileSpec.tableNames.emplace_back(data.substr(offset + 1, 8));
+    fileSpec.tables.emplace_back(data.substr(offset + 9, 256));
     offset += kAcsSize;
   }
-  if (usesAcs && spec.tables.empty()) return kStatusInvalidAcs;
-  if (maxAcs >= static_cast<int>(spec.tables.size()) && spec.tables.size() > 1)
+  if (usesAcs && fileSpec.tables.empty()) return kStatusInvalidAcs;
+  if (maxAcs >= static_cast<int>(fileSpec.tables.size()) && fileSpec.tables.size() > 1)
     return kStatusInvalidAcs;
-  spec.bytes.assign(data.substr(0, offset));
+  fileSpec.bytes.assign(data.substr(0, offset));
   // Counts reported by Stat are not part of the stored specification.
-  writeLe32(spec.bytes.data() + 6, 0);
+  writeLe32(fileSpec.bytes.data() + 6, 0);
   return 0;
 }
 
-std::string encodeFileSpec(const FileSpec& spec) {
+std::string encodeFileSpec(const FileSpec& fileSpec) {
   std::string out(kFileSpecSize, '\0');
-  writeLe16(out.data(), spec.recordLength);
-  writeLe16(out.data() + 2, spec.pageSize);
-  writeLe16(out.data() + 4, uint16_t(spec.keys.size()));
-  writeLe16(out.data() + 10, spec.fileFlags);
+  writeLe16(out.data(), fileSpec.recordLength);
+  writeLe16(out.data() + 2, fileSpec.pageSize);
+  writeLe16(out.data() + 4, uint16_t(fileSpec.keys.size()));
+  writeLe16(out.data() + 10, fileSpec.fileFlags);
   constexpr uint16_t kKeyWide =
       keyflag::kDuplicates | keyflag::kModifiable | keyflag::kNullAll | keyflag::kNullAny;
-  for (const KeySpec& key : spec.keys) {
+  for (const KeySpec& key : fileSpec.keys) {
     for (size_t i = 0; i < key.segments.size(); ++i) {
       const SegmentSpec& s = key.segments[i];
       char seg[kSegmentSpecSize] = {};
@@ -219,10 +219,10 @@ std::string encodeFileSpec(const FileSpec& spec) {
       out.append(seg, kSegmentSpecSize);
     }
   }
-  for (size_t t = 0; t < spec.tables.size(); ++t) {
-    std::string name = t < spec.tableNames.size() ? spec.tableNames[t] : std::string();
+  for (size_t t = 0; t < fileSpec.tables.size(); ++t) {
+    std::string name = t < fileSpec.tableNames.size() ? fileSpec.tableNames[t] : std::string();
     name.resize(8, ' ');
-    std::string table = spec.tables[t];
+    std::string table = fileSpec.tables[t];
     table.resize(256, '\0');
     out += char(kAcsSignature) + name + table;
   }
@@ -241,20 +241,20 @@ std::string keyValue(const KeySpec& key, std::string_view record) {
   return out;
 }
 
-std::string keyImageOf(const FileSpec& spec, const KeySpec& key, std::string_view value) {
+std::string keyImageOf(const FileSpec& fileSpec, const KeySpec& key, std::string_view value) {
   std::string out;
   out.reserve(key.length);
   size_t at = 0;
   for (const SegmentSpec& s : key.segments) {
     std::string piece(s.length, '\0');
     if (at < value.size()) value.substr(at, s.length).copy(piece.data(), s.length);
-    appendSegmentImage(spec, s, piece, out);
+    appendSegmentImage(fileSpec, s, piece, out);
     at += s.length;
   }
   return out;
 }
 
-std::optional<std::string> recordKeyImage(const FileSpec& spec, const KeySpec& key,
+std::optional<std::string> recordKeyImage(const FileSpec& fileSpec, const KeySpec& key,
                                           std::string_view record) {
   std::string value = keyValue(key, record);
   if (key.flags & (keyflag::kNullAll | keyflag::kNullAny)) {
@@ -268,7 +268,7 @@ std::optional<std::string> recordKeyImage(const FileSpec& spec, const KeySpec& k
     }
     if ((key.flags & keyflag::kNullAny) ? any : all) return std::nullopt;
   }
-  return keyImageOf(spec, key, value);
+  return keyImageOf(fileSpec, key, value);
 }
 
 }  // namespace xt

@@ -81,23 +81,23 @@ constexpr int16_t kStatusInvalidAcs = 48;
 // buffer shorter than its keys, 26 too many keys, 27 a segment outside the
 // record, 28 a bad record length, 29 a bad segment length, 45 unsupported
 // type or flags, 48 a missing or malformed ACS.
-int16_t parseFileSpec(std::string_view data, FileSpec& spec);
+int16_t parseFileSpec(std::string_view data, FileSpec& fileSpec);
 
 // The Create data buffer for recordLength, pageSize, fileFlags, keys and
 // tables (the segmented flag is set on every segment but a key's last; the
 // key-wide flags of the first segment are copied to the others).
-std::string encodeFileSpec(const FileSpec& spec);
+std::string encodeFileSpec(const FileSpec& fileSpec);
 
 // The key value as the caller sees it: the key's segments copied from the
 // record one after another (key.length bytes; missing bytes read as NUL).
 std::string keyValue(const KeySpec& key, std::string_view record);
 
 // The image of a key value (keyValue layout); ignores null keys.
-std::string keyImageOf(const FileSpec& spec, const KeySpec& key, std::string_view value);
+std::string keyImageOf(const FileSpec& fileSpec, const KeySpec& key, std::string_view value);
 
 // The image of a record's key, or nothing when the key's null rule leaves
 // the record out of the key (flags 0x08: every segment null; 0x200: any).
-std::optional<std::string> recordKeyImage(const FileSpec& spec, const KeySpec& key,
+std::optional<std::string> recordKeyImage(const FileSpec& fileSpec, const KeySpec& key,
                                           std::string_view record);
 
 // Little-endian helpers.

@@ -116,15 +116,15 @@ int16_t SqliteEngine::open(Request& r) {
 int16_t SqliteEngine::create(Request& r) {
   std::string name = nameFrom(r.key, r.keyLength);
   if (name.empty()) return status::kInvalidFileName;
-  FileSpec spec;
+  FileSpec fileSpec;
   if (!r.data) return status::kDataBufferLength;
   if (int16_t st = parseFileSpec(
-          std::string_view(reinterpret_cast<const char*>(r.data), r.dataLength), spec))
+          std::string_view(reinterpret_cast<const char*>(r.data), r.dataLength), fileSpec))
     return st;
   std::string path = nativePath(name);
   bool replace = r.keyNumber != -1;
   if (replace && files_.count(realPath(path))) return status::kFileLocked;  // open here
-  return SqliteFile::create(path, spec, replace);
+  return SqliteFile::create(path, fileSpec, replace);
 }
 
 int16_t SqliteEngine::close(Request& r) {
@@ -149,9 +149,9 @@ void SqliteEngine::makeCurrent(Cursor& c, const StoredRecord& rec, int16_t keyPa
 
 int16_t SqliteEngine::deliver(Request& r, Cursor& c, const StoredRecord& rec, int16_t keyPath) {
   makeCurrent(c, rec, keyPath);
-  const FileSpec& spec = c.file->spec();
-  if (keyPath >= 0 && size_t(keyPath) < spec.keys.size() && r.key) {
-    std::string value = keyValue(spec.keys[size_t(keyPath)], rec.data);
+  const FileSpec& fileSpec = c.file->fileSpec();
+  if (keyPath >= 0 && size_t(keyPath) < fileSpec.keys.size() && r.key) {
+    std::string value = keyValue(fileSpec.keys[size_t(keyPath)], rec.data);
     std::memcpy(r.key, value.data(), value.size());
   }
   uint32_t n = std::min<uint32_t>(r.dataLength, uint32_t(rec.data.size()));
@@ -164,16 +164,16 @@ int16_t SqliteEngine::read(Request& r) {
   uint32_t handle;
   Cursor* c = cursorOf(r.positionBlock, &handle);
   if (!c) return status::kFileNotOpen;
-  const FileSpec& spec = c->file->spec();
-  if (r.keyNumber < 0 || size_t(r.keyNumber) >= spec.keys.size()) return status::kInvalidKeyNumber;
-  const KeySpec& key = spec.keys[size_t(r.keyNumber)];
+  const FileSpec& fileSpec = c->file->fileSpec();
+  if (r.keyNumber < 0 || size_t(r.keyNumber) >= fileSpec.keys.size()) return status::kInvalidKeyNumber;
+  const KeySpec& key = fileSpec.keys[size_t(r.keyNumber)];
   if (!r.key || r.keyLength < key.length) return status::kKeyBufferTooShort;
 
   SqliteFile& file = *c->file;
   StoredRecord rec;
   int16_t st;
   auto searchImage = [&] {
-    return keyImageOf(spec, key, std::string_view(reinterpret_cast<const char*>(r.key), size_t(key.length)));
+    return keyImageOf(fileSpec, key, std::string_view(reinterpret_cast<const char*>(r.key), size_t(key.length)));
   };
   switch (r.op) {
     case op::kGetEqual:
@@ -232,9 +232,9 @@ void SqliteEngine::releaseAllLocks(Cursor& c) {
 
 // The record the caller sends: the fixed record length, or for a file of
 // variable-length records everything the data length covers.
-static bool recordFrom(const FileSpec& spec, const uint8_t* data, uint32_t dataLength, std::string& out) {
-  if (!data || dataLength < spec.recordLength) return false;
-  size_t n = spec.variableLength() ? dataLength : spec.recordLength;
+static bool recordFrom(const FileSpec& fileSpec, const uint8_t* data, uint32_t dataLength, std::string& out) {
+  if (!data || dataLength < fileSpec.recordLength) return false;
+  size_t n = fileSpec.variableLength() ? dataLength : fileSpec.recordLength;
   out.assign(reinterpret_cast<const char*>(data), n);
   return true;
 }
@@ -243,13 +243,13 @@ int16_t SqliteEngine::insert(Request& r) {
   uint32_t handle;
   Cursor* c = cursorOf(r.positionBlock, &handle);
   if (!c) return status::kFileNotOpen;
-  const FileSpec& spec = c->file->spec();
-  bool withKey = r.keyNumber >= 0 && size_t(r.keyNumber) < spec.keys.size();
-  if (!withKey && !spec.keys.empty()) return status::kInvalidKeyNumber;
-  if (withKey && (!r.key || r.keyLength < spec.keys[size_t(r.keyNumber)].length))
+  const FileSpec& fileSpec = c->file->fileSpec();
+  bool withKey = r.keyNumber >= 0 && size_t(r.keyNumber) < fileSpec.keys.size();
+  if (!withKey && !fileSpec.keys.empty()) return status::kInvalidKeyNumber;
+  if (withKey && (!r.key || r.keyLength < fileSpec.keys[size_t(r.keyNumber)].length))
     return status::kKeyBufferTooShort;
   std::string record;
-  if (!recordFrom(spec, r.data, r.dataLength, record)) return status::kDataBufferLength;
+  if (!recordFrom(fileSpec, r.data, r.dataLength, record)) return status::kDataBufferLength;
   StoredRecord rec;
   if (int16_t st = c->file->insert(record, withKey ? r.keyNumber : -1, rec)) return st;
   std::memcpy(r.data, record.data(), record.size());  // autoincrement values filled in
@@ -261,12 +261,12 @@ int16_t SqliteEngine::update(Request& r) {
   Cursor* c = cursorOf(r.positionBlock, &handle);
   if (!c) return status::kFileNotOpen;
   if (!c->positioned || c->deleted) return status::kInvalidPositioning;
-  const FileSpec& spec = c->file->spec();
-  int16_t keyPath = (r.keyNumber >= 0 && size_t(r.keyNumber) < spec.keys.size()) ? r.keyNumber : c->keyPath;
-  if (keyPath >= 0 && (!r.key || r.keyLength < spec.keys[size_t(keyPath)].length))
+  const FileSpec& fileSpec = c->file->fileSpec();
+  int16_t keyPath = (r.keyNumber >= 0 && size_t(r.keyNumber) < fileSpec.keys.size()) ? r.keyNumber : c->keyPath;
+  if (keyPath >= 0 && (!r.key || r.keyLength < fileSpec.keys[size_t(keyPath)].length))
     return status::kKeyBufferTooShort;
   std::string record;
-  if (!recordFrom(spec, r.data, r.dataLength, record)) return status::kDataBufferLength;
+  if (!recordFrom(fileSpec, r.data, r.dataLength, record)) return status::kDataBufferLength;
   if (c->file->lockedByOther(c->id, handle)) return status::kRecordLocked;
   StoredRecord rec;
   if (int16_t st = c->file->update(c->id, record, keyPath, rec)) return st;
@@ -289,7 +289,7 @@ int16_t SqliteEngine::remove(Request& r) {
 int16_t SqliteEngine::stat(Request& r) {
   Cursor* c = cursorOf(r.positionBlock);
   if (!c) return status::kFileNotOpen;
-  std::string bytes = c->file->spec().bytes;
+  std::string bytes = c->file->fileSpec().bytes;
   int64_t count = c->file->recordCount();
   writeLe32(bytes.data() + 6, uint32_t(std::min<int64_t>(count, UINT32_MAX)));
   if (!r.data || r.dataLength < bytes.size()) return status::kDataBufferLength;
@@ -312,9 +312,9 @@ int16_t SqliteEngine::getDirect(Request& r) {
   uint32_t handle;
   Cursor* c = cursorOf(r.positionBlock, &handle);
   if (!c) return status::kFileNotOpen;
-  const FileSpec& spec = c->file->spec();
-  if (r.keyNumber < 0 || size_t(r.keyNumber) >= spec.keys.size()) return status::kInvalidKeyNumber;
-  if (!r.key || r.keyLength < spec.keys[size_t(r.keyNumber)].length) return status::kKeyBufferTooShort;
+  const FileSpec& fileSpec = c->file->fileSpec();
+  if (r.keyNumber < 0 || size_t(r.keyNumber) >= fileSpec.keys.size()) return status::kInvalidKeyNumber;
+  if (!r.key || r.keyLength < fileSpec.keys[size_t(r.keyNumber)].length) return status::kKeyBufferTooShort;
   if (!r.data || r.dataLength < 4) return status::kDataBufferLength;
   StoredRecord rec;
   if (int16_t st = c->file->readById(readLe32(r.data), r.keyNumber, rec)) return st;

@@ -62,7 +62,7 @@ int16_t SqliteFile::open(const std::string& path, int busyTimeoutMs, std::unique
     std::string name(reinterpret_cast<const char*>(sqlite3_column_text(st2, 0)));
     std::string value(static_cast<const char*>(sqlite3_column_blob(st2, 1)),
                       static_cast<size_t>(sqlite3_column_bytes(st2, 1)));
-    if (name == "spec") specBytes = value;
+    if (name == "layout") specBytes = value;
     if (name == "owner") file->owner_ = value;
   }
   sqlite3_finalize(st2);
@@ -75,7 +75,7 @@ int16_t SqliteFile::open(const std::string& path, int busyTimeoutMs, std::unique
   return 0;
 }
 
-int16_t SqliteFile::create(const std::string& path, const FileSpec& spec, bool replace) {
+int16_t SqliteFile::create(const std::string& path, const FileSpec& fileSpec, bool replace) {
   if (!replace && pathExists(path)) return 59;
   std::string work = path + ".new-" + std::to_string(::getpid());
   ::unlink(work.c_str());
@@ -86,12 +86,12 @@ int16_t SqliteFile::create(const std::string& path, const FileSpec& spec, bool r
       "BEGIN;"
       "CREATE TABLE file_info(name TEXT PRIMARY KEY, value BLOB) WITHOUT ROWID;"
       "CREATE TABLE records(id INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB NOT NULL";
-  for (size_t k = 0; k < spec.keys.size(); ++k)
+  for (size_t k = 0; k < fileSpec.keys.size(); ++k)
     sql += ", " + col("k", int(k)) + " BLOB, " + col("s", int(k)) + " INTEGER NOT NULL DEFAULT 0";
   sql += ");";
-  for (size_t k = 0; k < spec.keys.size(); ++k) {
+  for (size_t k = 0; k < fileSpec.keys.size(); ++k) {
     std::string kc = col("k", int(k)), sc = col("s", int(k));
-    if (spec.keys[k].duplicates())
+    if (fileSpec.keys[k].duplicates())
       sql += "CREATE INDEX records_" + kc + " ON records(" + kc + ", " + sc + ") WHERE " + kc +
              " IS NOT NULL;";
     else
@@ -101,9 +101,9 @@ int16_t SqliteFile::create(const std::string& path, const FileSpec& spec, bool r
   if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
   if (rc == SQLITE_OK) {
     sqlite3_stmt* st = nullptr;
-    rc = sqlite3_prepare_v2(db, "INSERT INTO file_info VALUES('spec', ?1)", -1, &st, nullptr);
+    rc = sqlite3_prepare_v2(db, "INSERT INTO file_info VALUES('layout', ?1)", -1, &st, nullptr);
     if (rc == SQLITE_OK) {
-      sqlite3_bind_blob(st, 1, spec.bytes.data(), int(spec.bytes.size()), SQLITE_TRANSIENT);
+      sqlite3_bind_blob(st, 1, fileSpec.bytes.data(), int(fileSpec.bytes.size()), SQLITE_TRANSIENT);
       rc = sqlite3_step(st) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
     }
     sqlite3_finalize(st);

@@ -3,7 +3,7 @@
 // and the record locks kept on the sidecar "<path>.lck".
 //
 // Schema (readable by any SQLite client):
-//   file_info(name TEXT PRIMARY KEY, value BLOB)  -- 'spec', 'owner'
+//   file_info(name TEXT PRIMARY KEY, value BLOB)  -- 'layout', 'owner'
 //   records(id INTEGER PRIMARY KEY AUTOINCREMENT, data BLOB,
 //           k0 BLOB, s0 INTEGER, k1 BLOB, s1 INTEGER, ...)
 // kN is the image of key N (NULL when the record is left out of the key),
@@ -45,13 +45,13 @@ class SqliteFile {
   // Opens an existing data file (native path). Status 0, 12 missing, 30 not
   // a data file, 85 busy, 2 any other failure.
   static int16_t open(const std::string& path, int busyTimeoutMs, std::unique_ptr<SqliteFile>& out);
-  // Creates a data file for spec; an existing file is replaced only when
+  // Creates a data file for fileSpec; an existing file is replaced only when
   // replace is set (otherwise 59). The file appears complete or not at all.
-  static int16_t create(const std::string& path, const FileSpec& spec, bool replace);
+  static int16_t create(const std::string& path, const FileSpec& fileSpec, bool replace);
   // Sets (or with an empty name clears) the owner name of a closed file.
   static int16_t setOwnerName(const std::string& path, const std::string& owner);
 
-  const FileSpec& spec() const { return spec_; }
+  const FileSpec& fileSpec() const { return spec_; }
   const std::string& ownerName() const { return owner_; }
 
   // Reads one record along key. 0 found, 9 none, 85 busy, 2 failure.

@@ -69,11 +69,11 @@ class DataTest : public ::testing::Test {
     program.settings = tp.program().settings;
     program.settings.languageCode = "CAT";
   }
-  // Writes root/ddf/<base>.xdf holding spec.
-  void writeDictionary(const std::string& base, const std::string& spec) {
+  // Writes root/ddf/<base>.xdf holding fileSpec.
+  void writeDictionary(const std::string& base, const std::string& fileSpec) {
     std::string content(2, '\0');
-    writeLe16(content.data(), uint16_t(spec.size()));
-    tp.dir().write("ddf/" + base + ".xdf", content + spec);
+    writeLe16(content.data(), uint16_t(fileSpec.size()));
+    tp.dir().write("ddf/" + base + ".xdf", content + fileSpec);
   }
   // An operator-like file: 12-byte records, key 0 the 4-byte code, key 1 a
   // 4-byte binary number (duplicates).

@@ -1,4 +1,4 @@
-// Helpers for driving the record engine in tests: a file spec builder and
+// Helpers for driving the record engine in tests: a file fileSpec builder and
 // a position block with string buffers around the raw call.
 #pragma once
 
@@ -30,13 +30,13 @@ inline KeySpec key(std::vector<SegmentSpec> segments) {
 
 inline std::string specBytes(uint16_t recordLength, std::vector<KeySpec> keys,
                              std::vector<std::string> tables = {}) {
-  FileSpec spec;
-  spec.recordLength = recordLength;
-  spec.pageSize = 4096;
-  spec.keys = std::move(keys);
-  spec.tables = std::move(tables);
-  for (size_t i = 0; i < spec.tables.size(); ++i) spec.tableNames.push_back("TABLE" + std::to_string(i));
-  return encodeFileSpec(spec);
+  FileSpec fileSpec;
+  fileSpec.recordLength = recordLength;
+  fileSpec.pageSize = 4096;
+  fileSpec.keys = std::move(keys);
+  fileSpec.tables = std::move(tables);
+  for (size_t i = 0; i < fileSpec.tables.size(); ++i) fileSpec.tableNames.push_back("TABLE" + std::to_string(i));
+  return encodeFileSpec(fileSpec);
 }
 
 struct Reply {
@@ -66,8 +66,8 @@ class Handle {
     return r;
   }
 
-  int16_t create(const std::string& path, const std::string& spec, int16_t mode = -1) {
-    return call(op::kCreate, spec, path, mode, int(path.size())).status;
+  int16_t create(const std::string& path, const std::string& fileSpec, int16_t mode = -1) {
+    return call(op::kCreate, fileSpec, path, mode, int(path.size())).status;
   }
   int16_t open(const std::string& path, const std::string& owner = std::string("\0", 1)) {
     return call(op::kOpen, owner, path, 0, int(path.size())).status;

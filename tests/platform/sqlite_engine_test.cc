@@ -313,32 +313,32 @@ TEST_F(DuplicatesTest, StatusesOfRefusedRequests) {
 TEST_F(EngineTest, StatAnswersTheCreateLayoutWithCountAndAcs) {
   std::string table(256, '\0');
   for (int i = 0; i < 256; ++i) table[i] = char(255 - i);
-  std::string spec =
+  std::string fileSpec =
       specBytes(20, {key({segment(1, 4, keyflag::kAlternate), segment(5, 2, 0, keytype::kInteger)}),
                      key({segment(7, 4, keyflag::kDuplicates | keyflag::kBinary)})},
                 {table});
-  ASSERT_EQ(spec.size(), 16u + 3 * 16 + 265);
+  ASSERT_EQ(fileSpec.size(), 16u + 3 * 16 + 265);
   Handle h(engine_);
-  ASSERT_EQ(h.create(path(), spec), 0);
+  ASSERT_EQ(h.create(path(), fileSpec), 0);
   ASSERT_EQ(h.open(path()), 0);
   testutil::Reply st = h.read(op::kStat, 0);
   ASSERT_EQ(st.status, 0);
-  EXPECT_EQ(st.data, spec);
+  EXPECT_EQ(st.data, fileSpec);
   EXPECT_EQ(readLe16(st.data.data() + 4), 2);
   ASSERT_EQ(h.insert(record("a", 20)), 0);
   ASSERT_EQ(h.insert(record("b", 20)), 0);
   EXPECT_EQ(readLe32(h.read(op::kStat, 0).data.data() + 6), 2u);
-  EXPECT_EQ(h.read(op::kStat, 0, "", long(spec.size() - 1)).status, status::kDataBufferLength);
+  EXPECT_EQ(h.read(op::kStat, 0, "", long(fileSpec.size() - 1)).status, status::kDataBufferLength);
 }
 
 TEST_F(EngineTest, CreateOpenAndOwnerName) {
   Handle h(engine_);
-  std::string spec = specBytes(8, {key({segment(1, 8)})});
+  std::string fileSpec = specBytes(8, {key({segment(1, 8)})});
   EXPECT_EQ(h.open(path()), status::kFileNotFound);
-  ASSERT_EQ(h.create(path(), spec), 0);
+  ASSERT_EQ(h.create(path(), fileSpec), 0);
   ASSERT_EQ(h.open(path()), 0);
   ASSERT_EQ(h.insert("ABCDEFGH"), 0);
-  EXPECT_EQ(h.create(path(), spec, -1), status::kFileAlreadyExists);  // never replaces
+  EXPECT_EQ(h.create(path(), fileSpec, -1), status::kFileAlreadyExists);  // never replaces
   EXPECT_EQ(h.read(op::kGetFirst, 0).data, "ABCDEFGH");
   // Unsupported types and bad segments are refused at Create.
   EXPECT_EQ(h.create(path("f.dat"), specBytes(8, {key({segment(1, 4, 0, 2 /*float*/)})})), kStatusInvalidKeyFlags);
