@@ -13,6 +13,7 @@
 #include "startup/program.h"
 #include "testing/fake_console.h"
 #include "testing/fake_system.h"
+#include "testing/no_record_engine.h"
 #include "testing/test_program.h"
 
 namespace xt::fuzz {
@@ -20,14 +21,6 @@ namespace xt::fuzz {
 inline std::string bytes(const uint8_t* data, size_t size) {
   return std::string(reinterpret_cast<const char*>(data), size);
 }
-
-// Answers every record-manager call with "invalid operation".
-class NoRecordEngine : public RecordEngine {
- public:
-  int16_t call(int16_t, uint8_t*, uint8_t*, uint32_t&, uint8_t*, int, int16_t) override {
-    return status::kInvalidOperation;
-  }
-};
 
 // The installation shared by all inputs of one run: root/ with tmp/.
 inline const ScratchDir& installation() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "testing/no_record_engine.h"
 #include "testing/test_program.h"
 
 namespace xt {
@@ -26,10 +27,7 @@ class WatchedSystem : public FakeSystem {
   std::function<void(int)> onPause;
 };
 
-class NoEngine : public RecordEngine {
- public:
-  int16_t call(int16_t, uint8_t*, uint8_t*, uint32_t&, uint8_t*, int, int16_t) override { return 1; }
-};
+using NoEngine = NoRecordEngine;
 
 // One terminal of a shared installation: its own console, clock and
 // temporary directory, the installation root of the test.

@@ -12,16 +12,9 @@
 #include "platform/terminal_console.h"
 #include "screen/help.h"
 #include "startup/program.h"
+#include "testing/no_record_engine.h"
 
 namespace {
-
-// The help viewer touches no data file.
-class NoRecordEngine : public xt::RecordEngine {
- public:
-  int16_t call(int16_t, uint8_t*, uint8_t*, uint32_t&, uint8_t*, int, int16_t) override {
-    return xt::status::kInvalidOperation;
-  }
-};
 
 void writeAt(xt::Console& console, int row, int column, uint8_t attr, const std::string& text) {
   console.setAttribute(attr);
@@ -66,7 +59,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "help_driver: %s\n", error.c_str());
     return 2;
   }
-  NoRecordEngine engine;
+  xt::NoRecordEngine engine;  // the help viewer touches no data file
   xt::Program program(console, system, engine);
   program.settings.rootDir = root;
   program.settings.tempDir = root + "tmp/";

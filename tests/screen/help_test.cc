@@ -9,6 +9,7 @@
 
 #include "platform/files.h"
 #include "platform/key_codes.h"
+#include "testing/no_record_engine.h"
 #include "testing/test_program.h"
 
 namespace xt {
@@ -28,12 +29,7 @@ class SnapshotConsole : public FakeConsole {
   std::function<int()> onRead;
 };
 
-class NoEngine : public RecordEngine {
- public:
-  int16_t call(int16_t, uint8_t*, uint8_t*, uint32_t&, uint8_t*, int, int16_t) override {
-    return status::kInvalidOperation;
-  }
-};
+using NoEngine = NoRecordEngine;
 
 // Help files are found relative to the current directory, as after start-up.
 class InDirectory {
