@@ -39,7 +39,9 @@ using namespace xt;
 
 // ---- The file: keys and segments -------------------------------------------
 
-enum class Kind : uint8_t { String, Binary, Unsigned, Integer };
+// AutoIncrement: a signed integer that an insert of zero fills with the
+// key's largest value + 1; it leads its key.
+enum class Kind : uint8_t { String, Binary, Unsigned, Integer, AutoIncrement };
 
 struct Segment {
   int position = 1;  // 1-based
@@ -62,6 +64,7 @@ struct Key {
 
 struct FileLayout {
   int recordLength = 0;
+  bool variable = false;  // records may run past recordLength
   std::vector<Key> keys;
   std::string spec;  // the Create data buffer
 };
@@ -85,6 +88,7 @@ std::string encodeSpec(const FileLayout& f) {
   put16(out, 0, f.recordLength);
   put16(out, 2, 4096);
   put16(out, 4, int(f.keys.size()));
+  put16(out, 10, f.variable ? 0x01 : 0);
   for (const Key& k : f.keys) {
     for (size_t i = 0; i < k.segments.size(); ++i) {
       const Segment& s = k.segments[i];
@@ -97,6 +101,7 @@ std::string encodeSpec(const FileLayout& f) {
         case Kind::Binary: flags |= 0x04; break;
         case Kind::Unsigned: flags |= 0x100; seg[10] = 14; break;
         case Kind::Integer: flags |= 0x100; seg[10] = 1; break;
+        case Kind::AutoIncrement: flags |= 0x100; seg[10] = 15; break;
       }
       put16(seg, 0, s.position);
       put16(seg, 2, s.length);
@@ -142,7 +147,8 @@ int compareSegment(const Segment& s, const std::string& a, const std::string& b)
       break;
     case Kind::Binary:
     case Kind::Unsigned: c = order(unsignedValue(a), unsignedValue(b)); break;
-    case Kind::Integer: c = order(signedValue(a), signedValue(b)); break;
+    case Kind::Integer:
+    case Kind::AutoIncrement: c = order(signedValue(a), signedValue(b)); break;
   }
   return s.descending ? -c : c;
 }
@@ -400,13 +406,38 @@ class Model : public RecordEngine {
     return -1;
   }
 
+  size_t recordSize(uint32_t dataLength) const {
+    return file_.variable ? dataLength : size_t(file_.recordLength);
+  }
+
+  // An autoincrement field of zero becomes the largest value filed under
+  // its key + 1 (1 in an empty key), cut to the field's width.
+  void fillAutoIncrement(std::string& data) const {
+    for (const Key& k : file_.keys) {
+      const Segment& s = k.segments[0];
+      if (s.kind != Kind::AutoIncrement) continue;
+      std::string field = data.substr(size_t(s.position - 1), size_t(s.length));
+      if (field != std::string(field.size(), '\0')) continue;
+      int64_t next = 1;
+      bool any = false;
+      for (const Record& r : records_) {
+        if (!inKey(k, r.data)) continue;
+        int64_t v = signedValue(r.data.substr(size_t(s.position - 1), size_t(s.length)));
+        if (!any || v + 1 > next) next = v + 1;
+        any = true;
+      }
+      for (int i = 0; i < s.length; ++i) data[size_t(s.position - 1 + i)] = char(uint64_t(next) >> (8 * i));
+    }
+  }
+
   int16_t insert(Cursor& c, uint8_t* data, uint32_t& dataLength, uint8_t* key, int keyLength,
                  int n) {
     if (!validKey(n)) return status::kInvalidKeyNumber;
     if (keyLength < keyOf(n).length) return status::kKeyBufferTooShort;
     if (dataLength < uint32_t(file_.recordLength)) return status::kDataBufferLength;
     Record r;
-    r.data.assign(reinterpret_cast<const char*>(data), size_t(file_.recordLength));
+    r.data.assign(reinterpret_cast<const char*>(data), recordSize(dataLength));
+    fillAutoIncrement(r.data);
     if (clash(r.data, 0) >= 0) return status::kDuplicateKey;
     r.id = ++lastId_;
     for (const Key& k : file_.keys) r.sequence.push_back(k.duplicates ? r.id : 0);
@@ -423,7 +454,7 @@ class Model : public RecordEngine {
     if (heldByOther(c, c.id)) return status::kRecordLocked;
     Record* r = byId(c.id);
     if (!r) return status::kInvalidPositioning;
-    std::string fresh(reinterpret_cast<const char*>(data), size_t(file_.recordLength));
+    std::string fresh(reinterpret_cast<const char*>(data), recordSize(dataLength));
     for (const Key& k : file_.keys)
       if (!k.modifiable && keyValue(k, fresh) != keyValue(k, r->data))
         return status::kModifiableKeyValue;
@@ -522,12 +553,13 @@ const char* kindName(Kind k) {
     case Kind::Binary: return "binary";
     case Kind::Unsigned: return "unsigned";
     case Kind::Integer: return "integer";
+    case Kind::AutoIncrement: return "autoincrement";
   }
   return "?";
 }
 
 void printLayout(const FileLayout& f) {
-  std::fprintf(stderr, "file: record length %d\n", f.recordLength);
+  std::fprintf(stderr, "file: record length %d%s\n", f.recordLength, f.variable ? " variable" : "");
   for (size_t n = 0; n < f.keys.size(); ++n) {
     const Key& k = f.keys[n];
     std::fprintf(stderr, "  key %zu:%s%s%s\n", n, k.duplicates ? " duplicates" : " unique",
@@ -611,7 +643,9 @@ struct Run {
 
 FileLayout layoutFrom(Input& in) {
   FileLayout f;
-  f.recordLength = 6 + in.below(19);
+  uint8_t head = in.byte();
+  f.recordLength = 6 + (head & 0x7F) % 19;
+  f.variable = head & 0x80;
   int keys = 1 + in.below(3);
   for (int n = 0; n < keys; ++n) {
     Key k;
@@ -624,13 +658,16 @@ FileLayout layoutFrom(Input& in) {
       Segment s;
       uint8_t b = in.byte();
       s.kind = Kind(b & 3);
+      if (i == 0 && (flags & 0xC0) == 0xC0) s.kind = Kind::AutoIncrement;
       switch (s.kind) {
         case Kind::String: s.length = 1 + in.below(6); break;
         case Kind::Binary:
         case Kind::Unsigned: s.length = 1 + in.below(8); break;
         case Kind::Integer: s.length = 1 << in.below(4); break;
+        case Kind::AutoIncrement: s.length = (b & 4) ? 4 : 2; break;
       }
-      while (s.length > f.recordLength) s.length = s.kind == Kind::Integer ? s.length / 2 : f.recordLength;
+      while (s.length > f.recordLength)
+        s.length = s.kind == Kind::Integer || s.kind == Kind::AutoIncrement ? s.length / 2 : f.recordLength;
       s.position = 1 + in.below(f.recordLength - s.length + 1);
       s.descending = b & 0x10;
       // Case-insensitive mostly on text, now and then on numbers (ignored there).
@@ -687,15 +724,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   const int alphabet = std::array{2, 3, 5, 16}[size_t(in.below(4))];
   auto symbol = [&] { return kAlphabet[in.below(alphabet)]; };
 
-  // A record: fresh bytes, or a known record with a few bytes changed.
+  // A record: fresh bytes, or a known record with a few bytes changed;
+  // now and then with the autoincrement fields zero.
   auto makeRecord = [&](const Record* base) {
-    std::string r(size_t(f.recordLength), '\0');
+    std::string r(size_t(f.recordLength + (f.variable ? in.below(9) : 0)), '\0');
     if (base) {
       r = base->data;
       for (int i = in.below(3); i > 0; --i) r[size_t(in.below(f.recordLength))] = char(symbol());
     } else {
       for (char& c : r) c = char(symbol());
     }
+    for (const Key& k : f.keys)
+      if (k.segments[0].kind == Kind::AutoIncrement && (in.byte() & 1))
+        for (int i = 0; i < k.segments[0].length; ++i) r[size_t(k.segments[0].position - 1 + i)] = 0;
     return r;
   };
   auto someRecord = [&]() -> const Record* {
