@@ -440,7 +440,9 @@ calendar_and_calculator() {
   expect_row a 1 "                            MANTENIMENT D'OPERADORS       ┌─────── 2026 ───────┐"
   expect_row a 18 "                                                          │    1  2  3  4  5  6│"
   row_colours a 19 | grep -qF $'\e[30m\e[106m 8' || fail "the working date is not highlighted"
-  keys a Right
+  keys a Right Enter # Enter does not choose
+  sleep 0.2
+  wait_row a 17 "DESEMBRE" "Enter keeps the calendar open"
   keys a f
   wait_row_not a 1 "2026"
   wait_row a 6 "Text de l'operador:   9/12/202" "the date typed"
@@ -459,6 +461,7 @@ calendar_and_calculator() {
   wait_row_not a 25 "└"
   wait_row a 6 "Text de l'operador:   1500" "the result typed"
   wait_cursor a 30,5 "after the result"
+  [ -f "$inst/TAVCALC.TMP" ] || fail "the calculator kept no state in TAVCALC.TMP"
   keys a Enter
   wait_row a 8 "◄GENERAL   ►"
   keys a Enter
