@@ -114,7 +114,16 @@ click() { tm send-keys -t "$1" -l $'\e'"[<0;$2;$3M"$'\e'"[<0;$2;$3m"; }
 in_group1() { wait_row "$1" 24 "F4 Llista" "${2:-group 1}"; }
 in_group2() { wait_row "$1" 24 "Enter Desa" "${2:-group 2}"; }
 
-form_pid() { pgrep -P "$(tm display -p -t "$1" '#{pane_pid}')" -x xtancar; }
+# The program's process: the child of the terminal's shell (read from /proc,
+# so that no process tools are needed).
+form_pid() {
+  local shell f pid comm ppid rest
+  shell=$(tm display -p -t "$1" '#{pane_pid}')
+  for f in /proc/[0-9]*/stat; do
+    read -r pid comm _ ppid rest <"$f" 2>/dev/null || continue
+    [ "$ppid" = "$shell" ] && [ "$comm" = "(xtancar)" ] && echo "$pid"
+  done
+}
 
 # Esc in group 1: the program ends with 0 and leaves the terminal as it was.
 leave_form() {
@@ -553,7 +562,7 @@ two_terminals() {
 # restored, the lock released, a code created for this pass removed again,
 # an existing record left as it was.
 signals() {
-  local inst sig code
+  local inst sig code pid
   for sig in TERM HUP; do
     inst=$(fresh_install "signal-$sig") || exit 1
     code=SIG$sig
@@ -565,7 +574,9 @@ signals() {
     typed a "Nou"
     expect_record "$inst" "$code" "        |00" "created"
     expect_locks "$inst" "K $code/" "editing $code"
-    kill -s "$sig" "$(form_pid a)"
+    pid=$(form_pid a)
+    [ -n "$pid" ] || fail "no xtancar process"
+    kill -s "$sig" "$pid"
     wait_screen a "EXIT=$((128 + $(kill -l "$sig")))"
     wait_screen a "TTY-SAME"
     wait_screen a "TTY-COOKED"
@@ -582,7 +593,9 @@ signals() {
     keys a C-y
     typed a "Canviat"
     wait_row a 6 "Canviat"
-    kill -s "$sig" "$(form_pid a)"
+    pid=$(form_pid a)
+    [ -n "$pid" ] || fail "no xtancar process"
+    kill -s "$sig" "$pid"
     wait_screen a "EXIT=$((128 + $(kill -l "$sig")))"
     expect_locks "$inst" "" "after SIG$sig on MARIA"
     expect_record "$inst" MARIA "Maria P |00" "after SIG$sig"
