@@ -8,11 +8,11 @@
 # are checked.
 # Usage: form_terminal.sh BUILD-DIR   (exit 77: skipped)
 set -u
+command -v tmux >/dev/null || { echo "SKIP: tmux is not installed"; exit 77; }
 build=$(cd "${1:-build}" && pwd)
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 xtancar=$build/xtancar
 xtdata=$build/xtdata
-command -v tmux >/dev/null || { echo "SKIP: tmux is not installed"; exit 77; }
 [ -x "$xtancar" ] && [ -x "$xtdata" ] || { echo "SKIP: xtancar or xtdata is not built"; exit 77; }
 command -v openssl >/dev/null || { echo "SKIP: openssl is not installed"; exit 77; }
 
