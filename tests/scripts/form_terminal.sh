@@ -120,7 +120,7 @@ form_pid() {
   local shell f pid comm ppid rest
   shell=$(tm display -p -t "$1" '#{pane_pid}')
   for f in /proc/[0-9]*/stat; do
-    read -r pid comm _ ppid rest <"$f" 2>/dev/null || continue
+    { read -r pid comm _ ppid rest <"$f"; } 2>/dev/null || continue
     [ "$ppid" = "$shell" ] && [ "$comm" = "(xtancar)" ] && echo "$pid"
   done
 }
