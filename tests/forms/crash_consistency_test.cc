@@ -118,6 +118,9 @@ int runFormChild(const std::string& root, int16_t deleteKey, const std::function
   SqliteEngine engine;
   system.setEnv("TAVROOT", root);
   system.setEnv("TAVTMP", root + "tmp/");
+  // Salts differ from child to child, so a line carried over from an older
+  // file would show.
+  system.randomAfterScript = static_cast<double>(::getpid() % 9973 + 1) / 9975.0;
   Program p(console, system, engine);
   p.settings.rootDir = root;
   p.settings.tempDir = root + "tmp/";
@@ -388,6 +391,8 @@ TEST_F(CrashConsistencyTest, KilledAtRandomMomentsLosesOrCorruptsNothing) {
     char b = 0;
     (void)::read(ready[0], &b, 1);  // the form starts; 0 bytes if the child ended early
     ::close(ready[0]);
+    // The delay runs from just before the form loads, so a kill can land
+    // while it opens the data file as well as in any pass.
     timespec delay{0, delayUs * 1000L};
     ::nanosleep(&delay, nullptr);
     ::kill(pid, SIGKILL);
