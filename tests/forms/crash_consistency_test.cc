@@ -293,6 +293,9 @@ class CrashConsistencyTest : public ::testing::Test {
       EXPECT_TRUE(s.records.count(user)) << "a line without a record: " << user;
       s.lines.emplace_back(user, line);
     }
+    // The operation log gets whole lines only.
+    std::string log = readWholeFile(root() + "db.log").value_or("");
+    EXPECT_TRUE(log.empty() || log.ends_with("\r\n")) << "db.log ends in a partial line";
     for (const auto& [code, rec] : s.records)
       if (!users.count(code)) s.lineless.insert(code);
     return s;
