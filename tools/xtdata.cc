@@ -418,7 +418,7 @@ int commandDictionary(const std::vector<std::string>& args) {
       else if (fileSpec.keys.empty()) return usage("--segment before any --key");
       fileSpec.keys.back().segments.push_back(s);
     } else if (a == "--acs") {
-      std::string v = args[++i];
+      const std::string& v = args[++i];
       size_t colon = v.find(':');
       if (colon == std::string::npos) return usage("--acs takes NAME:TABLEFILE");
       std::optional<std::string> table = readWholeFile(v.substr(colon + 1));

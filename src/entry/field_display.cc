@@ -85,7 +85,7 @@ void showFieldValue(Program& program, int16_t group, int16_t field) {
     if (count > 0) printText(program, std::string(static_cast<size_t>(count), '-'));
   } else if (flags & kFlagMasked) {
     // A masked value is never shown.
-  } else if (f.fieldEditMode() == 1 || f.fieldEditMode() == 2) {
+  } else if (f.fieldEditMode() == 1 || f.fieldEditMode() == 2) {  // NOLINT(bugprone-branch-clone): before the choices
     printText(program, f.fieldValue);
   } else if (!f.fieldChoices.empty()) {
     std::vector<ChoiceEntry> entries = parseChoices(f.fieldChoices);
@@ -103,7 +103,7 @@ void showFieldValue(Program& program, int16_t group, int16_t field) {
   }
 }
 
-int16_t storeFieldValue(Program& program, int16_t group, std::string text, int16_t field) {
+int16_t storeFieldValue(Program& program, int16_t group, const std::string& text, int16_t field) {
   FieldDef& f = program.form.field(group, field);
   size_t width = f.fieldWidth() > 0 ? static_cast<size_t>(f.fieldWidth()) : 0;
   switch (f.fieldEditMode()) {

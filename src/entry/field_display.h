@@ -17,6 +17,6 @@ int16_t groupFieldLimit(const FieldGroup& group);
 void drawGroup(Program& program, int16_t group);
 void showFieldValue(Program& program, int16_t group, int16_t field);
 // 0 = stored (or silently kept for a restricted operator), -1 = refused.
-int16_t storeFieldValue(Program& program, int16_t group, std::string text, int16_t field);
+int16_t storeFieldValue(Program& program, int16_t group, const std::string& text, int16_t field);
 
 }  // namespace xt

@@ -28,8 +28,8 @@ inline void store32(uint8_t* p, uint32_t v) {
 
 // The four rounds of RFC 1321 over one 64-byte block.
 #define XT_MD5_STEP(f, a, b, c, d, x, t, s) \
-  a += f(b, c, d) + (x) + (t);              \
-  a = std::rotl(a, s) + b;
+  (a) += f((b), (c), (d)) + (x) + (t);      \
+  (a) = std::rotl((a), (s)) + (b);
 #define XT_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
 #define XT_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))
 #define XT_H(x, y, z) ((x) ^ (y) ^ (z))
@@ -208,8 +208,8 @@ std::string apr1Hash(System& system, const std::string& password, std::string& s
     salt = randomSalt(system);
   else if (salt.compare(0, 6, "$apr1$") == 0)
     salt = salt.substr(6, 8);
-  else
-    salt = salt.substr(0, 8);
+  else if (salt.size() > 8)
+    salt.resize(8);
   return apr1Crypt(password, salt, md5Raw);
 }
 

@@ -66,7 +66,7 @@ std::string_view cp850GlyphUtf8(uint8_t byte) {
 int unicodeToCp850(char32_t cp) {
   if (cp >= 0x20 && cp < 0x7F) return static_cast<int>(cp);
   if (cp == 0x0131) return 0xD5;  // the code page's own letter in the euro's slot
-  if (cp < 0xA0 && cp != 0x20AC) return -1;
+  if (cp < 0xA0) return -1;
   for (int i = 0; i < 128; ++i)
     if (kHigh[i] == cp) return 0x80 + i;
   return -1;

@@ -136,11 +136,11 @@ int16_t KeyDecoder::altKey(uint8_t ch) {
   auto scan = [](int code) { return static_cast<int16_t>(code << 8); };
   uint8_t up = (ch >= 'a' && ch <= 'z') ? static_cast<uint8_t>(ch - 32) : ch;
   for (int i = 0; kRow1[i]; ++i)
-    if (kRow1[i] == up) return scan(0x10 + i);
+    if (static_cast<uint8_t>(kRow1[i]) == up) return scan(0x10 + i);
   for (int i = 0; kRow2[i]; ++i)
-    if (kRow2[i] == up) return scan(0x1E + i);
+    if (static_cast<uint8_t>(kRow2[i]) == up) return scan(0x1E + i);
   for (int i = 0; kRow3[i]; ++i)
-    if (kRow3[i] == up) return scan(0x2C + i);
+    if (static_cast<uint8_t>(kRow3[i]) == up) return scan(0x2C + i);
   if (ch >= '1' && ch <= '9') return scan(0x78 + (ch - '1'));
   switch (ch) {
     case '0': return scan(0x81);
@@ -419,7 +419,7 @@ void KeyDecoder::interpretSs3(std::string_view params, char final, bool alt) {
     case 'X': k = '='; break;
     default:
       // The keypad in application mode: ESC O j .. ESC O y are * + , - . / 0-9.
-      if (final >= 'j' && final <= 'y') k = "*+,-./0123456789"[final - 'j'];
+      if (final >= 'j' && final <= 'y') k = static_cast<uint8_t>("*+,-./0123456789"[final - 'j']);
       break;
   }
   emitKey(withModifiers(k, mods));

@@ -71,6 +71,9 @@ int main() {
   console.setTerminationHandler([&](int signal) {
     form.abandon();
     (void)xt::resetAllFiles(program);
+    // The pop-ups that were open are gone with the terminal.
+    (void)xt::removeFile(program.settings.tempDir + "WinPush.tmp");
+    (void)xt::removeFile(program.settings.tempDir + "Browse.tmp");
     console.close();
     ::_exit(128 + signal);
   });
