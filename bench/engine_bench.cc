@@ -63,11 +63,11 @@ std::string makeFile(const std::string& name, int64_t n) {
   std::string path = scratch() / name;
   SqliteEngine engine;
   uint8_t pb[kPositionBlockSize] = {};
-  std::string fileSpec = fileSpec();
-  uint32_t len = uint32_t(fileSpec.size());
+  std::string creation = fileSpec();
+  uint32_t len = uint32_t(creation.size());
   std::string key = path;
   key.resize(256, '\0');
-  if (engine.call(op::kCreate, pb, reinterpret_cast<uint8_t*>(fileSpec.data()), len,
+  if (engine.call(op::kCreate, pb, reinterpret_cast<uint8_t*>(creation.data()), len,
                   reinterpret_cast<uint8_t*>(key.data()), int(path.size()), -1) != 0)
     std::abort();
   sqlite3* db = nullptr;
