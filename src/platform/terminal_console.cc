@@ -63,6 +63,11 @@ std::string TerminalConsole::tooSmallNotice(int columns, int rows) {
          std::to_string(rows);
 }
 
+void TerminalConsole::setNoticeText(std::function<std::string(int columns, int rows)> text) {
+  noticeText_ = std::move(text);
+  if (tooSmall_) drawNotice();
+}
+
 bool TerminalConsole::open(std::string& error, const std::string& device) {
   if (!tty_.open(device, error)) return false;
   if (const char* delay = std::getenv("ESCDELAY"); delay && *delay) {

@@ -55,9 +55,8 @@ class TerminalConsole : public Console {
   // The too-small notice (one function, so it can be translated): the
   // default English text, or the one set with setNoticeText (code page 850).
   static std::string tooSmallNotice(int columns, int rows);
-  void setNoticeText(std::function<std::string(int columns, int rows)> text) {
-    noticeText_ = std::move(text);
-  }
+  // A notice already on the screen is drawn again in the new text.
+  void setNoticeText(std::function<std::string(int columns, int rows)> text);
   bool tooSmall() const { return tooSmall_; }
 
   void setClock(Clock clock) { clock_ = std::move(clock); }
