@@ -115,8 +115,14 @@ expect_flags main "0 1 0 1" "after the resumed run"
 
 # --- Too small: the notice, keys still read, the screen once it grows.
 tm new-window -t main -n small "bash --norc --noprofile -i"
-tm resize-window -t main:small -x 60 -y 20
 tm send-keys -t main:small "PS1='SH> '" Enter
+# The window must really be 60x20 before the driver starts: under load tmux
+# may apply the size late, so ask again until it reports it.
+for _ in $(seq 50); do
+  tm resize-window -t main:small -x 60 -y 20
+  [ "$(tm display -p -t main:small '#{window_width}x#{window_height}')" = 60x20 ] && break
+  sleep 0.1
+done
 sleep 0.3
 tm send-keys -t main:small "clear; $driver; echo rc=\$?" Enter
 wait_for main:small "Terminal too small: needs 80x25, has 60x20"
