@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "testing/child_process.h"
 #include "testing/no_record_engine.h"
 #include "testing/test_program.h"
 
@@ -308,19 +309,6 @@ void shareOneClock(Terminal& t) {
     t.system.setNow(LocalTime{2026, 12, 7, 10, 0, 0, 0});
     ::usleep(500);
   };
-}
-
-// Runs body in a child process; its return value is the exit status.
-pid_t spawn(const std::function<int()>& body) {
-  pid_t pid = ::fork();
-  if (pid == 0) ::_exit(body());
-  return pid;
-}
-
-int exitStatus(pid_t pid) {
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
 }
 
 TEST_F(RecordLocks, ProcessesTakingLocksAtOnceLoseNoRecord) {

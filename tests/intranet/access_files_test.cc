@@ -14,6 +14,7 @@
 #include "intranet/apr1.h"
 #include "platform/files.h"
 #include "platform/posix_system.h"
+#include "testing/child_process.h"
 #include "testing/test_program.h"
 
 namespace xt {
@@ -187,12 +188,6 @@ TEST_F(AccessFiles, MissingDirectoryFailsWithAMessage) {
   ASSERT_EQ(console.seen.size(), 1u);
   EXPECT_NE(console.seen[0].find("NO S'HAN POGUT DESAR LES CONTRASENYES DE LA INTRANET"), std::string::npos);
   EXPECT_EQ(program.windows.windowDepth, 0);
-}
-
-int exitStatus(pid_t pid) {
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
 }
 
 TEST_F(AccessFiles, ConcurrentRewritesLoseNoUser) {
