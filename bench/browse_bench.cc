@@ -58,7 +58,7 @@ std::string installationFor(int records) {
   t.program().settings.rootDir = dir;
   t.system().setEnv("TAVROOT", dir);
   OperatorRecord rec{};
-  if (openDataFile(t.program(), kOperatorFileId, dir + "Operador", reinterpret_cast<uint8_t*>(&rec)) != 0) return {};
+  if (openDataFile(t.program(), kOperatorFileId, dir + "Operador", recordBytes(rec)) != 0) return {};
   FileSlot& slot = t.program().files.slots[findFileSlot(t.program(), kOperatorFileId)];
   for (int i = 0; i < records; ++i) {
     char code[16];
@@ -92,7 +92,7 @@ struct BrowseRun {
     list.attr[5] = 60;
     list.lookupTitle = "CODI TEXT NIVELL";
     program.hooks = &form;
-    (void)openDataFile(program, kOperatorFileId, root + "Operador", reinterpret_cast<uint8_t*>(&form.record()));
+    (void)openDataFile(program, kOperatorFileId, root + "Operador", recordBytes(form.record()));
   }
   ~BrowseRun() { (void)resetAllFiles(program); }
 

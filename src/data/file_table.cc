@@ -27,6 +27,7 @@ void clearSlot(FileSlot& slot) {
   slot.keyNumber = 0;
   slot.keyBuffer.clear();
   slot.recordAddress = nullptr;
+  slot.recordCapacity = 0;
   slot.lockMode = 0;
 }
 
@@ -58,15 +59,45 @@ std::string readDictionary(Program& program, const std::string& base) {
   std::abort();  // exitProcess does not come back
 }
 
-// Stat into a fresh 1536-byte buffer of blanks.
-std::string readStat(Program& program, FileSlot& slot) {
+// Stat into a fresh 1536-byte buffer of blanks; st is the engine's status.
+std::string readStat(Program& program, FileSlot& slot, int16_t& st) {
   std::vector<uint8_t> data(kDataBufferSize, ' ');
   uint8_t key[kKeyBufferSize];
   std::memset(key, ' ', 255);
   key[255] = 0;
   uint32_t length = kDataBufferSize;
-  (void)program.engine.call(op::kStat, slot.positionBlock, data.data(), length, key, 255, 0);
+  st = program.engine.call(op::kStat, slot.positionBlock, data.data(), length, key, 255, 0);
   return std::string(data.begin(), data.end());
+}
+
+// The record length and the length of key keyNumber (0 when there is no
+// such key) from Stat; both 0 when Stat fails, whose status it returns.
+int16_t readLengths(Program& program, FileSlot& slot, int16_t keyNumber, int16_t& keyLength,
+                    int32_t& recordLength) {
+  keyLength = 0;
+  recordLength = 0;
+  int16_t st = status::kOk;
+  std::string stat = readStat(program, slot, st);
+  if (st != status::kOk) return st;
+  recordLength = readLe16(stat.data());
+  int16_t keys = static_cast<int16_t>(readLe16(stat.data() + 4));
+  if (keyNumber >= keys || keyNumber < 0) return st;
+  // Walk the segment specifications key by key; a segment with flag 0x10
+  // is followed by another of the same key.
+  size_t offset = kFileSpecSize;
+  int length = 0;
+  for (int k = 0; k <= keyNumber; ++k) {
+    length = 0;
+    uint8_t flags;
+    do {
+      if (offset + kSegmentSpecSize > stat.size()) return st;
+      length += readLe16(stat.data() + offset + 2);
+      flags = static_cast<uint8_t>(stat[offset + 4]);
+      offset += kSegmentSpecSize;
+    } while (flags & keyflag::kSegmented);
+  }
+  keyLength = static_cast<int16_t>(length);
+  return st;
 }
 
 }  // namespace
@@ -105,7 +136,7 @@ int16_t findFileSlot(const Program& program, int16_t fileId) {
   return static_cast<int16_t>(-freeSlot);
 }
 
-int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, uint8_t* recordAddress) {
+int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, std::span<uint8_t> record) {
   int16_t r = findFileSlot(program, fileId);
   if (r > 0) return kStatusAlreadyOpen;
   if (r == 0) return kStatusNoFreeSlot;
@@ -113,7 +144,8 @@ int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, 
   FileSlot& slot = program.files.slots[s];
   clearSlot(slot);
   slot.fileId = fileId;
-  slot.recordAddress = recordAddress;
+  slot.recordAddress = record.data();
+  slot.recordCapacity = record.size();
 
   DataFileName parts = splitDataFileName(name);
   std::string fileName = parts.full().substr(0, kMaxNameLength);
@@ -139,18 +171,28 @@ int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, 
       uint32_t createLength = static_cast<uint32_t>(create.size());
       st = program.engine.call(op::kCreate, slot.positionBlock, create.data(), createLength, key,
                                static_cast<int>(fileName.size()), -1);
-      if (st == status::kOk) {
-        created = true;  // open again, once
+      // Open again, once; "already exists" is another terminal that made
+      // the file since this one looked for it.
+      if (st == status::kOk || st == status::kFileAlreadyExists) {
+        created = true;
         continue;
       }
     }
     if (st == status::kOk) {
+      // Every request copies a whole record in and out of the caller's
+      // buffer: a file with longer records (another dictionary, another
+      // file under this name) is refused, not read past the buffer.
       int16_t keyLength = 0;
       int32_t recordLength = 0;
-      queryKeyLength(program, fileId, 0, keyLength, recordLength);
-      slot.keyBuffer.assign(static_cast<size_t>(keyLength), '\0');
-      slot.recordLength = recordLength;
-      return status::kOk;
+      st = readLengths(program, slot, 0, keyLength, recordLength);
+      if (st == status::kOk) {
+        if (static_cast<size_t>(recordLength) <= slot.recordCapacity) {
+          slot.keyBuffer.assign(static_cast<size_t>(keyLength), '\0');
+          slot.recordLength = recordLength;
+          return status::kOk;
+        }
+        st = status::kDataBufferLength;
+      }
     }
     failOpen(program, name, st);
   }
@@ -161,26 +203,7 @@ void queryKeyLength(Program& program, int16_t fileId, int16_t keyNumber, int16_t
   keyLength = 0;
   recordLength = 0;
   int16_t s = findFileSlot(program, fileId);
-  if (s <= 0) return;
-  std::string stat = readStat(program, program.files.slots[s]);
-  recordLength = readLe16(stat.data());
-  int16_t keys = static_cast<int16_t>(readLe16(stat.data() + 4));
-  if (keyNumber >= keys || keyNumber < 0) return;
-  // Walk the segment specifications key by key; a segment with flag 0x10
-  // is followed by another of the same key.
-  size_t offset = kFileSpecSize;
-  int length = 0;
-  for (int k = 0; k <= keyNumber; ++k) {
-    length = 0;
-    uint8_t flags;
-    do {
-      if (offset + kSegmentSpecSize > stat.size()) return;
-      length += readLe16(stat.data() + offset + 2);
-      flags = static_cast<uint8_t>(stat[offset + 4]);
-      offset += kSegmentSpecSize;
-    } while (flags & keyflag::kSegmented);
-  }
-  keyLength = static_cast<int16_t>(length);
+  if (s > 0) (void)readLengths(program, program.files.slots[s], keyNumber, keyLength, recordLength);
 }
 
 int16_t resetAllFiles(Program& program) {

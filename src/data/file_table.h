@@ -3,7 +3,9 @@
 // and the reset that closes every file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "platform/record_engine.h"
@@ -22,6 +24,7 @@ struct FileSlot {
   int16_t fileId = 0;  // 0 = free
   uint8_t positionBlock[kPositionBlockSize] = {};
   uint8_t* recordAddress = nullptr;  // the caller's record buffer
+  size_t recordCapacity = 0;         // its size in bytes
   int32_t recordLength = 0;
   int16_t keyNumber = 0;
   std::string keyBuffer;
@@ -48,8 +51,14 @@ DataFileName splitDataFileName(const std::string& name);
 // The slot holding fileId (1..40), else minus the highest free slot, else 0.
 int16_t findFileSlot(const Program& program, int16_t fileId);
 // Opens name as fileId with the caller's record buffer. A fatal failure
-// shows the message, resets the files and ends the process (nonzero code).
-int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, uint8_t* recordAddress);
+// shows the message, resets the files and ends the process (nonzero code);
+// so does a file whose records are longer than the buffer (status 22).
+int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, std::span<uint8_t> record);
+// A fixed-layout record as the buffer openDataFile fills.
+template <class Record>
+std::span<uint8_t> recordBytes(Record& record) {
+  return {reinterpret_cast<uint8_t*>(&record), sizeof record};
+}
 void queryKeyLength(Program& program, int16_t fileId, int16_t keyNumber, int16_t& keyLength,
                     int32_t& recordLength);
 int16_t resetAllFiles(Program& program);

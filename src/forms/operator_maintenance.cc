@@ -213,7 +213,7 @@ FormLoadResult runOperatorForm(Program& program, OperatorMaintenance& form) {
   form.operatorName = settings.operatorName;
   form.operatorType = settings.operatorType;
   (void)openDataFile(program, kOperatorFileId, settings.rootDir + "Operador",
-                     reinterpret_cast<uint8_t*>(&form.record()));
+                     recordBytes(form.record()));
 
   FormHooks* previousHooks = program.hooks;
   program.hooks = &form;

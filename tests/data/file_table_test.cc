@@ -107,6 +107,36 @@ TEST_F(DataTest, FailedOpenShowsTheMessageResetsAndEndsWithNonzeroCode) {
   EXPECT_EQ(console.text(12, 1, 12, 80).find("FICH"), std::string::npos);
 }
 
+TEST_F(DataTest, FileWithRecordsLongerThanTheBufferIsRefused) {
+  // A data file made from another dictionary: every request would copy 40
+  // bytes in and out of a 17-byte record.
+  writeDictionary("Wide", specBytes(40, {key({segment(1, 4)})}));
+  uint8_t narrow[17] = {};
+  int code = 0;
+  try {
+    (void)openDataFile(program, 2, tp.root() + "Wide", narrow);
+  } catch (const ProcessExit& e) {
+    code = e.code;
+  }
+  EXPECT_EQ(code, 1);
+  ASSERT_EQ(console.screens.size(), 1u);
+  EXPECT_NE(console.screens[0].find("Wide (22)"), std::string::npos) << console.screens[0];
+  EXPECT_EQ(program.files.slots[40].fileId, 0);
+
+  // The same file opens with a buffer that holds its records.
+  EXPECT_EQ(openDataFile(program, 2, tp.root() + "Wide", buffer), 0);
+}
+
+TEST_F(DataTest, FileCreatedMeanwhileByAnotherTerminalIsOpened) {
+  writeDictionary("One", specBytes(8, {key({segment(1, 8)})}));
+  ASSERT_EQ(openDataFile(program, 1, tp.root() + "One", buffer), 0);
+  ASSERT_EQ(resetAllFiles(program), 0);
+  // This terminal found no file, the other one created it first.
+  engine.forced = {status::kFileNotFound, status::kFileAlreadyExists};
+  EXPECT_EQ(openDataFile(program, 1, tp.root() + "One", buffer), 0);
+  EXPECT_EQ(program.files.slots[40].recordLength, 8);
+}
+
 TEST_F(DataTest, FatalMessageTextInEachLanguage) {
   struct Case {
     const char* language;

@@ -99,7 +99,7 @@ class OperatorFormTest : public ::testing::Test {
   // Every operator record, in key order.
   std::vector<OperatorRecord> operators() {
     OperatorRecord rec{};
-    (void)openDataFile(p(), 60, t.root() + "Operador", reinterpret_cast<uint8_t*>(&rec));
+    (void)openDataFile(p(), 60, t.root() + "Operador", recordBytes(rec));
     std::vector<OperatorRecord> all;
     for (int16_t s = findByKey(p(), 60, 0, "", 1); s == 0; s = skipRecords(p(), 60, 1)) all.push_back(rec);
     (void)resetAllFiles(p());

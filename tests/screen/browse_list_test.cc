@@ -363,7 +363,7 @@ class DataBrowseTest : public BrowseListTest {
     l.attr[5] = 50;
     program.hooks = &hooks;
     ASSERT_EQ(openDataFile(program, kOperatorFileId, t.root() + "Operador",
-                           reinterpret_cast<uint8_t*>(&hooks.record())),
+                           recordBytes(hooks.record())),
               0);
   }
   void TearDown() override { (void)resetAllFiles(program); }
