@@ -130,7 +130,6 @@ void OperatorMaintenance::storeRecord() {
   size_t level = std::string(kAccessLevels).find(value(2, 2));
   record_.accessLevel = level == std::string::npos ? uint8_t{' '} : static_cast<uint8_t>(level);
 
-  pendingNew_ = false;
   std::string user = rightTrimmed(code());
   if (haveRecord_) {
     if ((recordIsNew_ && key2_ == key::kEsc) || deleteConfirmed_) {
@@ -141,6 +140,9 @@ void OperatorMaintenance::storeRecord() {
       (void)updateRecord(program_, kOperatorFileId);
     }
   }
+  // Only now: ended from outside while a failed rewrite is shown, the new
+  // record must still go.
+  pendingNew_ = false;
   (void)releaseLock(program_, kLockName);
   lockHeld_ = false;
 }

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -394,6 +397,44 @@ TEST_F(OperatorFormTest, AbandonRemovesAnUnconfirmedNewRecordAndFreesTheLock) {
   auto lines = passwordLines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].first, "NURI");
+  EXPECT_TRUE(heldLocks().empty());
+}
+
+// Esc on a new record whose intranet line cannot be removed shows the
+// failure; the program ended from outside while it waits must still take
+// the unconfirmed record away.
+TEST_F(OperatorFormTest, EndedDuringAFailedRemovalStillRemovesTheNewRecord) {
+  const std::string lockDir = t.root() + ".HTPASSWD.lck";
+  ASSERT_EQ(::mkdir(lockDir.c_str(), 0755), 0);  // the password lock cannot be opened
+
+  struct EndingConsole : FakeConsole {
+    std::function<void()> ended;
+    InputEvent readEvent(int timeoutMs) override {
+      if (ended && dump().find("NO S'HAN POGUT DESAR") != std::string::npos) {
+        std::function<void()> handler = std::move(ended);
+        handler();
+        throw ProcessExit{128 + SIGTERM};
+      }
+      return FakeConsole::readEvent(timeoutMs);
+    }
+  } terminal;
+  terminal.setTypeAhead(false);
+  Program program(terminal, t.system(), t.engine());
+  program.settings = p().settings;
+  OperatorMaintenance form(program);
+  terminal.ended = [&] {
+    ASSERT_EQ(::rmdir(lockDir.c_str()), 0);
+    form.abandon();
+  };
+  terminal.pushKey(kClear);
+  terminal.pushText("PAU");
+  terminal.pushKey(key::kEnter);
+  terminal.pushKey(key::kEsc);
+  EXPECT_THROW((void)runOperatorForm(program, form), ProcessExit);
+  (void)resetAllFiles(program);
+
+  for (const OperatorRecord& r : operators()) EXPECT_NE(codeOf(r), "PAU     ");
+  for (const auto& line : passwordLines()) EXPECT_NE(line.first, "PAU");
   EXPECT_TRUE(heldLocks().empty());
 }
 
