@@ -161,6 +161,7 @@ int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, 
     int16_t st = program.engine.call(op::kOpen, slot.positionBlock, data.data(), length, key,
                                      static_cast<int>(fileName.size()), 0);
     if (st == status::kFileLocked) {
+      program.console.checkTermination();
       program.system.pause(3000);
       continue;
     }

@@ -97,6 +97,10 @@ class Console {
   virtual bool hasMouse() const = 0;
   virtual void enableMouse(bool on) = 0;
   virtual void beep() = 0;
+  // Waits that read no key (a locked file, another terminal's lock) call
+  // this between their pauses, so a process asked to end (the terminal
+  // closed, SIGTERM) ends as it would while reading a key.
+  virtual void checkTermination() {}
 
   // Process-wide text clipboard (Ctrl-C / Ctrl-V of the value editor).
   virtual void setClipboard(const std::string& text) { clipboard_ = text; }

@@ -136,11 +136,17 @@ void TerminalConsole::flushNow() {
   out_.clear();
   CursorState cursor{cursorRow_, cursorColumn_, cursorVisible_, cursorSize_};
   renderer_.render(screen_, cursor, out_);
-  if (!out_.empty()) tty_.writeAll(out_);
+  // A frame the terminal did not take (output blocked for seconds) leaves
+  // the display unknown: the next one is sent whole.
+  if (!out_.empty() && !tty_.writeAll(out_)) renderer_.invalidate();
+}
+
+void TerminalConsole::checkTermination() {
+  if (int sig = Tty::takeTerminationSignal(); sig != 0) terminationHandler_(sig);
 }
 
 void TerminalConsole::handleSignals() {
-  if (int sig = Tty::takeTerminationSignal(); sig != 0) terminationHandler_(sig);
+  checkTermination();
   if (hangup_ && !hangupReported_) {
     hangupReported_ = true;
     terminationHandler_(SIGHUP);

@@ -43,6 +43,7 @@ class TerminalConsole : public Console {
   void enableMouse(bool on) override;
   void beep() override;
   void setClipboard(const std::string& text) override;
+  void checkTermination() override;
 
   // Called by readEvent with the signal number when the process is asked to
   // end. If the handler returns, readEvent goes on (after a hang-up it

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 
 #include "platform/console.h"
@@ -18,6 +19,12 @@ class FakeConsole : public Console {
   bool hasMouse() const override { return mouse_; }
   void enableMouse(bool on) override { mouseEnabled_ = on; }
   void beep() override { ++beeps_; }
+  // Runs onTerminationCheck: a test ends the process there (throws
+  // ProcessExit) to stand for a signal that came during a wait.
+  void checkTermination() override {
+    if (onTerminationCheck) onTerminationCheck();
+  }
+  std::function<void()> onTerminationCheck;
 
   // Script: keys and clicks delivered in order.
   void pushKey(int16_t key);

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <functional>
 #include <vector>
 
@@ -277,6 +278,29 @@ TEST_F(RecordLocks, WaitingEndsWhenTheOtherTerminalReleases) {
   auto recs = records(lockFile());
   ASSERT_EQ(recs.size(), 1u);
   EXPECT_EQ(recs[0].substr(0, 15), "TERMINAL2      ");
+}
+
+// Asked to end during a wait that reads no key (another terminal's lock, a
+// lock file that cannot be opened at all), the process ends instead of
+// waiting on for nobody.
+TEST_F(RecordLocks, WaitsGiveWayToTheRequestToEnd) {
+  ASSERT_EQ(tryLock(a, "K", "ADMIN", "ADMIN"), 0);
+  int checks = 0;
+  b.console.onTerminationCheck = [&] {
+    if (++checks == 3) throw ProcessExit{128 + SIGTERM};
+  };
+  b.program.locks.lockWaitMode = ' ';
+  EXPECT_THROW((void)lockRecordKey(b.program, "Operador", "ADMIN"), ProcessExit);
+  EXPECT_EQ(b.system.pauses.size(), 2u);
+
+  // LOCKS is a plain file: the lock file can never be opened.
+  ScratchDir other;
+  other.write("LOCKS", "");
+  b.system.setEnv("TAVROOT", other.path());
+  checks = 0;
+  b.system.pauses.clear();
+  EXPECT_THROW((void)lockRecordKey(b.program, "Operador", "ADMIN"), ProcessExit);
+  EXPECT_EQ(b.system.pauses.size(), 2u);
 }
 
 TEST_F(RecordLocks, MessageInEachLanguage) {

@@ -174,6 +174,14 @@ TEST_F(TerminalConsoleTest, TerminationSignalReachesTheHandler) {
   EXPECT_EQ(console_.readEvent(50).kind, InputEvent::Kind::None);
   EXPECT_EQ(got, SIGTERM);
   EXPECT_FALSE(TerminalConsole::terminationPending());
+
+  // Seen between the pauses of a wait that reads no key, too.
+  got = 0;
+  ::raise(SIGHUP);
+  console_.checkTermination();
+  EXPECT_EQ(got, SIGHUP);
+  console_.checkTermination();  // taken once
+  EXPECT_EQ(got, SIGHUP);
 }
 
 TEST_F(TerminalConsoleTest, HangUpEndsLikeSighup) {
