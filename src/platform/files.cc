@@ -95,6 +95,11 @@ bool directoryExists(std::string_view path) {
   return ::stat(nativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool writableDirectory(std::string_view path) {
+  const std::string native = nativePath(path);
+  return directoryExists(native) && ::access(native.c_str(), W_OK | X_OK) == 0;
+}
+
 bool pathExists(std::string_view path) {
   struct stat st;
   return ::stat(nativePath(path).c_str(), &st) == 0;

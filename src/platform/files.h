@@ -30,6 +30,7 @@ std::string nativePath(std::string_view path);
 
 bool fileExists(std::string_view path);       // a regular file
 bool directoryExists(std::string_view path);  // a directory
+bool writableDirectory(std::string_view path);  // a directory files can be made in
 bool pathExists(std::string_view path);       // anything
 // Size of a regular file, -1 when it cannot be read.
 int64_t fileSize(std::string_view path);

@@ -83,6 +83,10 @@ int main() {
   console.setNoticeText([&program](int columns, int rows) { return tooSmallText(program, columns, rows); });
   if (!program.settings.rootDir.empty() && !xt::changeDirectory(program.settings.rootDir))
     return fatal(program, console, "TAVROOT: " + program.settings.rootDir);
+  // The pop-ups keep the screen under them in the session directory: without
+  // it they could not be taken off again.
+  if (!program.settings.tempDir.empty() && !xt::writableDirectory(program.settings.tempDir))
+    return fatal(program, console, "TAVTMP: " + program.settings.tempDir);
 
   xt::FormLoadResult loaded = xt::runOperatorForm(program, form);
   if (!loaded.ok) return fatal(program, console, loaded.message);

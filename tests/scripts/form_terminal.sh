@@ -501,6 +501,23 @@ leave_with_escape() {
   cmp -s "$inst/.HTPASSWD" "$source_dir/scripts/demo-data/HTPASSWD" || fail ".HTPASSWD changed"
 }
 
+# A session directory that is not there: a message naming it until a key,
+# then exit code 2 and the terminal as it was.
+missing_session() {
+  local inst; inst=$(fresh_install nosession) || exit 1
+  open_terminal a
+  local line="clear; S=\$(stty -g); TAVROOT=$inst/ TAVTMP=$inst/nosuch/ $xtancar; echo EXIT=\$?;"
+  line+=" [ \"\$S\" = \"\$(stty -g)\" ] && echo TTY-SAME || echo TTY-CHANGED"
+  tm send-keys -t a -l "$line"
+  tm send-keys -t a Enter
+  wait_screen a "TAVTMP: $inst/nosuch/"
+  keys a Enter
+  wait_screen a "EXIT=2"
+  wait_screen a "TTY-SAME"
+  [ ! -e "$inst/nosuch" ] || fail "the missing session directory was created"
+  tm kill-session -t a
+}
+
 # Two terminals (each with its own session directory, hence its own lock
 # identity) on one installation.
 two_terminals() {
@@ -611,6 +628,7 @@ scenario "delete" delete_operators
 scenario "mouse" mouse_entry
 scenario "calendar and calculator" calendar_and_calculator
 scenario "leave with Esc" leave_with_escape
+scenario "missing session directory" missing_session
 scenario "two terminals" two_terminals
 scenario "signals" signals
 
