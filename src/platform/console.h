@@ -101,6 +101,11 @@ class Console {
   // this between their pauses, so a process asked to end (the terminal
   // closed, SIGTERM) ends as it would while reading a key.
   virtual void checkTermination() {}
+  // Around another program that uses the terminal (the help opener): the
+  // terminal goes back to the modes it had before this program, then is
+  // taken again with the whole screen sent anew.
+  virtual void leaveTerminal() {}
+  virtual void returnToTerminal() {}
 
   // Process-wide text clipboard (Ctrl-C / Ctrl-V of the value editor).
   virtual void setClipboard(const std::string& text) { clipboard_ = text; }

@@ -1,6 +1,7 @@
 #include "platform/posix_system.h"
 
 #include <sys/time.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,17 +55,29 @@ std::string PosixSystem::computerName() const {
 }
 
 int PosixSystem::runCommand(const std::string& shell, const std::string& commandLine) {
+  // Ctrl-C and Ctrl-\ typed while the command has the terminal are the
+  // command's: this process ignores them until it is back, the command
+  // gets them as they were.
+  struct sigaction ignore{}, savedInt{}, savedQuit{};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  ::sigaction(SIGINT, &ignore, &savedInt);
+  ::sigaction(SIGQUIT, &ignore, &savedQuit);
   pid_t pid = ::fork();
-  if (pid < 0) return -1;
   if (pid == 0) {
+    ::sigaction(SIGINT, &savedInt, nullptr);
+    ::sigaction(SIGQUIT, &savedQuit, nullptr);
     ::execl(shell.c_str(), shell.c_str(), "-c", commandLine.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+  bool waited = pid > 0;
+  while (waited && ::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) waited = false;
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ::sigaction(SIGINT, &savedInt, nullptr);
+  ::sigaction(SIGQUIT, &savedQuit, nullptr);
+  return waited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 void PosixSystem::exitProcess(int code) {

@@ -145,6 +145,19 @@ void TerminalConsole::checkTermination() {
   if (int sig = Tty::takeTerminationSignal(); sig != 0) terminationHandler_(sig);
 }
 
+void TerminalConsole::leaveTerminal() {
+  if (!tty_.isOpen()) return;
+  flushNow();
+  Tty::restoreModes();
+}
+
+void TerminalConsole::returnToTerminal() {
+  if (!tty_.isOpen()) return;
+  tty_.resume();
+  updateSize();  // sends the next frame whole
+  flushNow();
+}
+
 void TerminalConsole::handleSignals() {
   checkTermination();
   if (hangup_ && !hangupReported_) {

@@ -44,6 +44,8 @@ class TerminalConsole : public Console {
   void beep() override;
   void setClipboard(const std::string& text) override;
   void checkTermination() override;
+  void leaveTerminal() override;
+  void returnToTerminal() override;
 
   // Called by readEvent with the signal number when the process is asked to
   // end. If the handler returns, readEvent goes on (after a hang-up it

@@ -47,9 +47,11 @@ int16_t readHelpKey(Program& program) {
 void openHtmlHelp(Program& program, const std::string& topic) {
   std::string shell = program.system.env("COMSPEC");
   if (shell.empty()) shell = "/bin/sh";
+  // The opener gets the terminal as the user had it; whatever it printed
+  // is covered again afterwards.
+  program.console.leaveTerminal();
   program.system.runCommand(shell, "XOBRIR 'AJUDA\\" + topic + ".HTM'");
-  // Whatever the opener printed on the terminal is covered again.
-  program.console.screen().markAllDirty();
+  program.console.returnToTerminal();
 }
 
 void showMissingHelp(Program& program, const std::string& topic) {

@@ -121,6 +121,34 @@ TEST_F(TerminalConsoleTest, RawModeWhileOpenEverythingRestoredAfter) {
   EXPECT_EQ(queued, 0);
 }
 
+// Another program on the terminal meanwhile (the help opener): it gets the
+// user's modes, and afterwards every cell is sent again over its output.
+TEST_F(TerminalConsoleTest, AnotherProgramGetsTheTerminalAndTheScreenIsSentAgain) {
+  struct termios before;
+  ASSERT_EQ(::tcgetattr(slave_, &before), 0);
+  open();
+  console_.moveCursor(3, 5);
+  console_.write("HELLO");
+  console_.readEvent(10);
+  EXPECT_NE(output().find("HELLO"), std::string::npos);
+
+  console_.leaveTerminal();
+  struct termios lent;
+  ASSERT_EQ(::tcgetattr(slave_, &lent), 0);
+  EXPECT_EQ(lent.c_lflag, before.c_lflag);
+  EXPECT_NE(output().find("\x1b[?1049l"), std::string::npos);
+  ASSERT_EQ(::write(slave_, "opener output\r\n", 15), 15);
+  output();
+
+  console_.returnToTerminal();
+  struct termios back;
+  ASSERT_EQ(::tcgetattr(slave_, &back), 0);
+  EXPECT_EQ(back.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  std::string again = output();
+  EXPECT_NE(again.find("\x1b[?1049h"), std::string::npos);
+  EXPECT_NE(again.find("HELLO"), std::string::npos) << again;
+}
+
 TEST_F(TerminalConsoleTest, KeysArriveAsProgramCodes) {
   open();
   type("\x1bOP\x03\x1a\x13\xc3\xa9\x1b[1;5D");
