@@ -41,10 +41,13 @@ BinaryFile lockPasswordFile(System& system, const std::string& directory) {
 // Writes work completely, flushes it, gives it the mode and group of
 // target's current file and renames it over target (replace) or onto a
 // missing target (no replace). The work file is gone afterwards either way.
+// It is made anew: a file or link left under its name (the directory is
+// shared) is removed, never written through.
 bool installFile(const std::string& work, const std::string& target, const std::string& content,
                  bool replace) {
+  (void)removeFile(work);
   BinaryFile file;
-  bool ok = file.open(work, BinaryFile::Mode::Truncate).ok() && file.writeAt(0, content).ok() &&
+  bool ok = file.open(work, BinaryFile::Mode::CreateNew).ok() && file.writeAt(0, content).ok() &&
             copyModeAndGroup(target, file).ok() && file.sync().ok();
   file.close();
   if (ok) ok = replace ? renamePath(work, target, true).ok() : renameFile(work, target) == 0;

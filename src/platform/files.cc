@@ -289,6 +289,7 @@ FileResult BinaryFile::open(std::string_view path, Mode mode, bool exclusive) {
     case Mode::ReadWrite: flags |= O_RDWR; break;
     case Mode::ReadWriteCreate: flags |= O_RDWR | O_CREAT; break;
     case Mode::Truncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW; break;
   }
   int fd = ::open(native.c_str(), flags, 0666);
   if (fd < 0) return FileResult::fromErrno(errno, native);

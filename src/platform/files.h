@@ -69,6 +69,7 @@ class BinaryFile {
     ReadWrite,        // existing file
     ReadWriteCreate,  // created when missing
     Truncate,         // created or emptied
+    CreateNew,        // created; fails when the name exists (even as a link)
   };
 
   BinaryFile() = default;

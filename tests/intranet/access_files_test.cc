@@ -174,6 +174,25 @@ TEST_F(AccessFiles, ReplacementKeepsTheModeOfTheOldFile) {
   EXPECT_EQ(after.st_gid, before.st_gid);
 }
 
+// The work files' names in the shared directory may already be taken, by
+// a leftover or by a link planted to another file: that file is never
+// written, the rewrite goes on.
+TEST_F(AccessFiles, WorkFilesLeftInTheDirectoryAreNeverWrittenThrough) {
+  ScratchDir elsewhere;
+  elsewhere.write("victim", "keep me\n");
+  ASSERT_EQ(::symlink((elsewhere / "victim").c_str(), (dir / "PWD.TMP").c_str()), 0);
+  ASSERT_EQ(::symlink((elsewhere / "victim").c_str(), (dir / "ACC.TMP").c_str()), 0);
+  ASSERT_EQ(rewrite("ADMIN"), AccessStatus::Ok);
+  EXPECT_EQ(elsewhere.read("victim"), "keep me\n");
+  struct stat st;
+  ASSERT_EQ(::lstat((dir / ".HTPASSWD").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  ASSERT_EQ(::lstat((dir / ".HTACCESS").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  expectHashLine(splitLines(htpasswd()).at(0), "ADMIN", "ADMIN");
+  EXPECT_FALSE(pathExists(dir / "PWD.TMP"));
+}
+
 TEST_F(AccessFiles, UnreadableOldFileIsLeftAlone) {
   if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
   dir.write(".HTPASSWD", "bob:h\r\n");
