@@ -26,7 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int16_t status = xt::openDataFile(p, 52, root + "Operador", xt::recordBytes(record));
     if (status != 0) std::abort();  // a failed open ends the process instead
     (void)xt::findByKey(p, 52, 0, "FUZZ", 1);
-    (void)xt::insertRecord(p, 52);
+    int16_t slot = xt::findFileSlot(p, 52);
+    int16_t insert = xt::op::kInsert;
+    (void)xt::callRecordManager(p, slot, insert);
   } catch (const xt::ProcessExit& e) {
     if (e.code == 0) std::abort();
   }
