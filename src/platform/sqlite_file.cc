@@ -23,6 +23,16 @@ enum Fixed : size_t {
 // Per-key slots: the nine seeks, then these.
 constexpr size_t kReadById = 9, kMaxAuto = 10, kPerKey = 11;
 
+// SQLite makes its files 0644 whatever the umask. A data file shared by
+// the terminals of several users gets the mode any other file made here
+// gets, 0666 less the umask; SQLite gives its -wal and -shm files the mode
+// of the data file.
+mode_t createdFileMode() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
 std::string col(const char* prefix, int key) { return prefix + std::to_string(key); }
 
 int16_t busyOr(int rc, int16_t otherwise) {
@@ -111,6 +121,7 @@ int16_t SqliteFile::create(const std::string& path, const FileSpec& fileSpec, bo
   if (rc == SQLITE_OK) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
   // Closing checkpoints the journal into the file, so one file is renamed.
   if (sqlite3_close(db) != SQLITE_OK) rc = SQLITE_ERROR;
+  if (rc == SQLITE_OK && ::chmod(work.c_str(), createdFileMode()) != 0) rc = SQLITE_ERROR;
   if (rc != SQLITE_OK) {
     ::unlink(work.c_str());
     return 2;

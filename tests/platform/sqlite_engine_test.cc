@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -353,6 +354,30 @@ TEST_F(EngineTest, CreateOpenAndOwnerName) {
   ASSERT_EQ(h.reset(), 0);
   ASSERT_EQ(SqliteEngine::setOwnerName(path(), ""), 0);
   EXPECT_EQ(h.open(path(), std::string("9999\0", 5)), 0);
+}
+
+// Terminals of several users share the data file: it is made with the
+// umask's mode like every other file, and so are the journal files.
+TEST_F(EngineTest, CreatedFileTakesTheModeTheUmaskGives) {
+  Handle h(engine_);
+  std::string fileSpec = specBytes(8, {key({segment(1, 8)})});
+  auto modeOf = [](const std::string& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 0777 : 0u;
+  };
+  mode_t saved = ::umask(002);
+  int16_t shared = h.create(path("shared.dat"), fileSpec);
+  ::umask(077);
+  int16_t own = h.create(path("own.dat"), fileSpec);
+  ::umask(saved);
+  ASSERT_EQ(shared, 0);
+  ASSERT_EQ(own, 0);
+  EXPECT_EQ(modeOf(path("shared.dat")), 0664u);
+  EXPECT_EQ(modeOf(path("own.dat")), 0600u);
+  ASSERT_EQ(h.open(path("shared.dat")), 0);
+  ASSERT_EQ(h.insert("ABCDEFGH"), 0);
+  EXPECT_EQ(modeOf(path("shared.dat-wal")), 0664u);
+  EXPECT_EQ(modeOf(path("shared.dat-shm")), 0664u);
 }
 
 TEST_F(EngineTest, NullKeysLeaveRecordsOutAndAutoIncrementNumbers) {
