@@ -43,6 +43,17 @@ std::string readDictionary(Program& program, const std::string& base) {
 }
 
 [[noreturn]] void failOpen(Program& program, const std::string& name, int16_t status) {
+  showFileError(program, name, status);
+  // Files of this program are opened and closed within each operation, so
+  // only the data files remain to close.
+  (void)resetAllFiles(program);
+  program.system.exitProcess(1);
+  std::abort();  // exitProcess does not come back
+}
+
+}  // namespace
+
+void showFileError(Program& program, const std::string& name, int16_t status) {
   const std::string text = pickLanguage(program, "NO ES POT ACCEDIR AL FITXER ",
                                          "NO SE PUEDE ACCEDER AL FICHERO ",
                                          "NOM SE PODE ACEDER AO FICHEIRO ",
@@ -52,12 +63,9 @@ std::string readDictionary(Program& program, const std::string& base) {
   program.console.discardInput();
   waitKey(program);
   restoreRegion(program);
-  // Files of this program are opened and closed within each operation, so
-  // only the data files remain to close.
-  (void)resetAllFiles(program);
-  program.system.exitProcess(1);
-  std::abort();  // exitProcess does not come back
 }
+
+namespace {
 
 // Stat into a fresh 1536-byte buffer of blanks; st is the engine's status.
 std::string readStat(Program& program, FileSlot& slot, int16_t& st) {

@@ -50,6 +50,9 @@ DataFileName splitDataFileName(const std::string& name);
 
 // The slot holding fileId (1..40), else minus the highest free slot, else 0.
 int16_t findFileSlot(const Program& program, int16_t fileId);
+// The message that name cannot be used, with the record manager's status;
+// waits for a key and takes the message off again.
+void showFileError(Program& program, const std::string& name, int16_t status);
 // Opens name as fileId with the caller's record buffer. A fatal failure
 // shows the message, resets the files and ends the process (nonzero code);
 // so does a file whose records are longer than the buffer (status 22).

@@ -43,6 +43,8 @@ std::string OperatorMaintenance::code() const {
   return std::string(record_.operatorCode, sizeof record_.operatorCode);
 }
 
+std::string OperatorMaintenance::dataFileName() const { return program_.settings.rootDir + "Operador"; }
+
 std::string OperatorMaintenance::text() const {
   return std::string(record_.operatorText, sizeof record_.operatorText);
 }
@@ -131,15 +133,19 @@ void OperatorMaintenance::storeRecord() {
   record_.accessLevel = level == std::string::npos ? uint8_t{' '} : static_cast<uint8_t>(level);
 
   std::string user = rightTrimmed(code());
+  int16_t stored = 0;
   if (haveRecord_) {
     if ((recordIsNew_ && key2_ == key::kEsc) || deleteConfirmed_) {
       writeIntranetAccess(program_, program_.settings.rootDir, user, user, true);
-      (void)deleteRecord(program_, kOperatorFileId);
+      stored = deleteRecord(program_, kOperatorFileId);
     } else if (key2_ != key::kEsc) {
       writeIntranetAccess(program_, program_.settings.rootDir, user, user, false);
-      (void)updateRecord(program_, kOperatorFileId);
+      stored = updateRecord(program_, kOperatorFileId);
     }
   }
+  // The form goes back to an empty code either way: an edit or a deletion
+  // the file did not take must not pass for done.
+  if (stored != 0) showFileError(program_, dataFileName(), stored);
   // Only now: ended from outside while a failed rewrite is shown, the new
   // record must still go.
   pendingNew_ = false;
@@ -214,8 +220,7 @@ FormLoadResult runOperatorForm(Program& program, OperatorMaintenance& form) {
 
   form.operatorName = settings.operatorName;
   form.operatorType = settings.operatorType;
-  (void)openDataFile(program, kOperatorFileId, settings.rootDir + "Operador",
-                     recordBytes(form.record()));
+  (void)openDataFile(program, kOperatorFileId, form.dataFileName(), recordBytes(form.record()));
 
   FormHooks* previousHooks = program.hooks;
   program.hooks = &form;

@@ -44,6 +44,8 @@ class OperatorMaintenance : public FormHooks {
   void abandon();
 
   OperatorRecord& record() { return record_; }
+  // The operator file: "Operador" in the installation root.
+  std::string dataFileName() const;
   // True while this terminal holds the lock of the record being edited.
   bool lockHeld() const { return lockHeld_; }
   // The operator context, copied from the settings after the form is loaded.

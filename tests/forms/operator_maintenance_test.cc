@@ -438,6 +438,63 @@ TEST_F(OperatorFormTest, EndedDuringAFailedRemovalStillRemovesTheNewRecord) {
   EXPECT_TRUE(heldLocks().empty());
 }
 
+// An update or a deletion the operator file does not take is reported
+// before the form goes back to an empty code; the record stays as it was.
+TEST_F(OperatorFormTest, StoreOrDeleteTheFileRefusesIsReported) {
+  int16_t del = deleteKey();
+  code("PAU");
+  text("OLD");
+  runForm();
+
+  struct RefusingEngine : RecordEngine {
+    explicit RefusingEngine(RecordEngine& inner) : inner(inner) {}
+    int16_t call(int16_t operation, uint8_t* positionBlock, uint8_t* data, uint32_t& dataLength,
+                 uint8_t* key, int keyLength, int16_t keyNumber) override {
+      if (operation == refused) return 2;  // an I/O error
+      return inner.call(operation, positionBlock, data, dataLength, key, keyLength, keyNumber);
+    }
+    RecordEngine& inner;
+    int16_t refused = 0;
+  } engine(t.engine());
+  struct MessageConsole : FakeConsole {
+    void discardInput() override { screens.push_back(dump()); }
+    std::vector<std::string> screens;
+  } terminal;
+  terminal.setTypeAhead(false);
+  Program program(terminal, t.system(), engine);
+  program.settings = p().settings;
+  const std::string message = "NO ES POT ACCEDIR AL FITXER " + t.root() + "Operador (2)";
+
+  for (int16_t refused : {op::kUpdate, op::kDelete}) {
+    SCOPED_TRACE(refused);
+    engine.refused = refused;
+    terminal.screens.clear();
+    terminal.pushKey(kClear);
+    terminal.pushText("PAU");
+    terminal.pushKey(key::kEnter);
+    if (refused == op::kUpdate) {
+      terminal.pushKey(kClear);
+      terminal.pushText("NEW");
+      terminal.pushKeys({key::kEnter, key::kEnter});
+    } else {
+      terminal.pushKeys({del, kClear, 'S', key::kEnter});
+    }
+    terminal.pushKey('x');  // takes the message off
+    terminal.pushKey(key::kEsc);
+    OperatorMaintenance form(program);
+    ASSERT_TRUE(runOperatorForm(program, form).ok);
+    EXPECT_EQ(terminal.pendingEvents(), 0u);
+    ASSERT_EQ(terminal.screens.size(), 1u);
+    EXPECT_NE(terminal.screens[0].find(message), std::string::npos) << terminal.screens[0];
+    EXPECT_EQ(terminal.dump().find("NO ES POT"), std::string::npos);
+    EXPECT_FALSE(form.lockHeld());
+  }
+  auto ops = operators();
+  ASSERT_EQ(ops.size(), 1u);
+  EXPECT_EQ(textOf(ops[0]), "OLD     ");
+  EXPECT_TRUE(heldLocks().empty());
+}
+
 // One terminal of the multi-process test, run in a child process: its own
 // session directory, computer name and owner id, the installation shared.
 // Each pass creates an operator, updates it and (three times in four)
