@@ -3,7 +3,7 @@
 # Run as root (or with sudo); otherwise prints what to install.
 set -euo pipefail
 
-packages=(build-essential cmake ninja-build libsqlite3-dev sqlite3 libgtest-dev
+packages=(build-essential cmake ninja-build libsqlite3-dev sqlite3 libgtest-dev python3
           libbenchmark-dev tmux openssl libssl-dev apache2-bin curl ccache
           clang clang-tidy cppcheck libclang-rt-14-dev)
 
