@@ -313,7 +313,7 @@ delete_operators() {
   keys a Enter
   in_group2 a
   keys a F8
-  wait_row a $confirm "║  Voleu esborrar aquest operador?◄NO►" "confirmation"
+  wait_row a $confirm "║  Voleu esborrar aquest operador? ◄NO►" "confirmation"
   expect_row a 10 "         ╔═══════════════════════════════════════════════════════════╗"
   typed a S
   wait_row a $confirm "◄SÍ►" "typing S"
