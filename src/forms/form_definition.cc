@@ -276,22 +276,34 @@ FormLoadResult loadForm(Program& program, const std::string& path) {
 
 FormLoadResult checkOperatorForm(const Program& program, const std::string& path) {
   // The procedure uses field 1 of group 1 (the code), fields 1 and 2 of
-  // group 2 (text, access level) and field 1 of group 3 (yes or no).
+  // group 2 (text, access level) and field 1 of group 3 (yes or no). The
+  // code must be typable: without it group 1 is never entered, so Esc could
+  // never end the program and every pass would store a blank code. The
+  // answer is compared whole with "S", so it must be one character wide.
   const FormDefinition& form = program.form;
   const int needed[4] = {0, 1, 2, 1};
   bool fits = form.groupCount >= 3;
   for (int g = 1; fits && g <= 3; ++g)
     fits = form.groups[static_cast<size_t>(g)].groupFieldCount >= needed[g];
+  if (fits) {
+    const int16_t* code = form.groups[1].fields.at(1).attr;
+    const int16_t* answer = form.groups[3].fields.at(1).attr;
+    fits = code[kFieldWidth] >= 1 && (code[kFieldFlags] & kFlagProtected) == 0 && answer[kFieldWidth] == 1;
+  }
   FormLoadResult result;
   if (fits) return result;
   result.ok = false;
   result.message =
       pickLanguage(program, "El formulari ", "El formulario ", "O formulario ", "Eth formulari ") + path +
       pickLanguage(program,
-                   " ha de tenir tres grups: el codi (1 camp), les dades (2 camps) i la confirmaci\xA2 (1 camp)." /* Ã³ */,
-                   " debe tener tres grupos: el c\xA2" "digo (1 campo), los datos (2 campos) y la confirmaci\xA2n (1 campo)." /* Ã³ Ã³ */,
-                   " debe ter tres grupos: o c\xA2" "digo (1 campo), os datos (2 campos) e a confirmaci\xA2n (1 campo)." /* Ã³ Ã³ */,
-                   " a d'auer tres grops: eth c\x95" "di (1 camp), es donades (2 camps) e era confirmacion (1 camp)." /* Ã² */);
+                   " ha de tenir tres grups: el codi (1 camp que es pugui escriure), les dades (2 camps) i la"
+                   " confirmaci\xA2 (1 camp d'un car\x85" "cter)." /* ó à */,
+                   " debe tener tres grupos: el c\xA2" "digo (1 campo que se pueda escribir), los datos (2 campos) y la"
+                   " confirmaci\xA2n (1 campo de un car\xA0" "cter)." /* ó ó á */,
+                   " debe ter tres grupos: o c\xA2" "digo (1 campo que se poida escribir), os datos (2 campos) e a"
+                   " confirmaci\xA2n (1 campo dun car\xA0" "cter)." /* ó ó á */,
+                   " a d'auer tres grops: eth c\x95" "di (1 camp que se pogue escr\xA1uer), es donades (2 camps) e era"
+                   " confirmacion (1 camp d'un caract\x8A" "r)." /* ò í è */);
   return result;
 }
 

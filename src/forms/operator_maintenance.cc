@@ -58,12 +58,7 @@ const std::string& OperatorMaintenance::value(int16_t group, int16_t field) {
   return program_.form.field(group, field).fieldValue;
 }
 
-bool OperatorMaintenance::formUsable() const {
-  const FormDefinition& form = program_.form;
-  if (form.groupCount < 3 || form.groups.size() < 4) return false;
-  return form.groups[1].fields.size() >= 2 && form.groups[2].fields.size() >= 3 &&
-         form.groups[3].fields.size() >= 2;
-}
+bool OperatorMaintenance::formUsable() const { return checkOperatorForm(program_, "").ok; }
 
 void OperatorMaintenance::run() {
   selectTextStyle(program_, "n");
@@ -215,7 +210,9 @@ std::string OperatorMaintenance::browseLineHook(int16_t& list) {
 FormLoadResult runOperatorForm(Program& program, OperatorMaintenance& form) {
   SessionSettings& settings = program.settings;
   settings.formName = "XTANCAR";
-  FormLoadResult loaded = loadForm(program, settings.rootDir + "FORMS\\" + settings.formName + ".JPN");
+  const std::string path = settings.rootDir + "FORMS\\" + settings.formName + ".JPN";
+  FormLoadResult loaded = loadForm(program, path);
+  if (loaded.ok) loaded = checkOperatorForm(program, path);
   if (!loaded.ok) return loaded;
 
   form.operatorName = settings.operatorName;

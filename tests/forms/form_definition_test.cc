@@ -195,6 +195,31 @@ TEST_F(FormLoadTest, OperatorFormNeedsItsThreeGroups) {
   EXPECT_TRUE(checkOperatorForm(t.program(), path()).ok);
 }
 
+// Without a typable code Esc could never end the program; a wider answer
+// could never equal "S".
+TEST_F(FormLoadTest, OperatorFormNeedsATypableCodeAndAOneCharacterAnswer) {
+  auto form = [](const std::string& code, const std::string& answer) {
+    const std::string field = "1,1,A,1,0,0,0,0,0,\r\n";
+    return "3,2\r\n\"d\",1,0,0,0,0,0\r\n" + code + "\"d\",2,0,0,0,0,0\r\n" + field + field +
+           "\"d\",1,0,0,0,0,0\r\n" + answer;
+  };
+  const std::string code = "4,5,Code: ,8,0,0,0,1,0,\r\n";
+  const std::string answer = "2,3,Sure? ,1,0,3,0,0,0,\r\n";
+  ASSERT_TRUE(load(form(code, answer)).ok);
+  EXPECT_TRUE(checkOperatorForm(t.program(), path()).ok);
+  const char* const bad[][2] = {
+      {"4,5,Code: ,8,0,0,4,1,0,\r\n", "2,3,Sure? ,1,0,3,0,0,0,\r\n"},  // code protected
+      {"4,5,Code: ,0,0,0,0,1,0,\r\n", "2,3,Sure? ,1,0,3,0,0,0,\r\n"},  // code without width
+      {"4,5,Code: ,8,0,0,0,1,0,\r\n", "2,3,Sure? ,2,0,3,0,0,0,\r\n"},  // answer two wide
+  };
+  for (const auto& b : bad) {
+    ASSERT_TRUE(load(form(b[0], b[1]), "SPA").ok) << b[0] << b[1];
+    FormLoadResult r = checkOperatorForm(t.program(), path());
+    EXPECT_FALSE(r.ok) << b[0] << b[1];
+    EXPECT_EQ(r.message.rfind("El formulario " + path(), 0), 0u) << r.message;
+  }
+}
+
 // The demo installation's form, as a real session loads it.
 class DemoFormTest : public ::testing::Test {
  protected:

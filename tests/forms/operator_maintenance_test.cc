@@ -147,6 +147,24 @@ class OperatorFormTest : public ::testing::Test {
   std::string savedDirectory_;
 };
 
+// A form whose code field cannot be typed into would never let the
+// operator leave, and every pass would store a blank code: it is refused
+// before the data file is opened.
+TEST_F(OperatorFormTest, FormWithoutATypableCodeIsRefusedBeforeAnythingIsStored) {
+  const std::string path = t.root() + "FORMS/XTANCAR.JPN";
+  std::string jpn = readWholeFile(path).value_or("");
+  const std::string codeField = "\"Codi d'operador:      \",8,0,0,0,1,1,";
+  size_t at = jpn.find(codeField);
+  ASSERT_NE(at, std::string::npos);
+  jpn.replace(at, codeField.size(), "\"Codi d'operador:      \",8,0,0,4,1,1,");  // protected
+  ASSERT_TRUE(writeWholeFile(path, jpn).ok());
+  OperatorMaintenance form(p());
+  FormLoadResult loaded = runOperatorForm(p(), form);
+  EXPECT_FALSE(loaded.ok);
+  EXPECT_NE(loaded.message.find("XTANCAR.JPN"), std::string::npos) << loaded.message;
+  EXPECT_FALSE(pathExists(t.root() + "Operador.dat"));
+}
+
 TEST_F(OperatorFormTest, NewCodeStoredWithTextAndIntranetLine) {
   code("ANNA");
   text("ANNA P", true);
