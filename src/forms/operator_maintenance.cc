@@ -81,18 +81,19 @@ void OperatorMaintenance::run() {
     // groupExitHook.
     if (enterGroup(program_, 1) == key::kEsc) return;
 
-    loadRecord();
-    key2_ = enterGroup(program_, 2);
-    if (key2_ == key::kDeleteRequest && operatorType == 0) {
-      setValue(3, 1, "N");
-      int16_t key3 = enterGroup(program_, 3);
-      deleteConfirmed_ = key3 == key::kEnter && value(3, 1) == "S";
+    if (loadRecord()) {
+      key2_ = enterGroup(program_, 2);
+      if (key2_ == key::kDeleteRequest && operatorType == 0) {
+        setValue(3, 1, "N");
+        int16_t key3 = enterGroup(program_, 3);
+        deleteConfirmed_ = key3 == key::kEnter && value(3, 1) == "S";
+      }
     }
     storeRecord();
   }
 }
 
-void OperatorMaintenance::loadRecord() {
+bool OperatorMaintenance::loadRecord() {
   deleteConfirmed_ = false;
   FieldGroup& group2 = program_.form.group(2);
   for (int16_t f = 1; f < static_cast<int16_t>(group2.fields.size()); ++f) setValue(2, f, "");
@@ -106,20 +107,25 @@ void OperatorMaintenance::loadRecord() {
     // Only a record this pass inserted is new: when the insert fails (the
     // code exists after all, or the file cannot be written) Esc must not
     // delete someone else's record.
-    recordIsNew_ = insertRecord(program_, kOperatorFileId) == 0;
+    int16_t inserted = insertRecord(program_, kOperatorFileId);
+    recordIsNew_ = inserted == 0;
     int16_t found = findByKey(program_, kOperatorFileId, 0, value(1, 1), 0);
     if (recordIsNew_) {
       pendingNew_ = true;
-      return;
+      return true;
     }
     if (found != 0) {
-      haveRecord_ = false;  // nothing to edit: group 2 runs, nothing is stored
-      return;
+      // Nothing to edit: what would be typed could not be stored, so the
+      // refusal is shown now and the form goes back to the code.
+      haveRecord_ = false;
+      showFileError(program_, dataFileName(), inserted);
+      return false;
     }
   }
   setValue(2, 1, text());
   std::string levels = kAccessLevels;
   setValue(2, 2, record_.accessLevel < levels.size() ? levels.substr(record_.accessLevel) : "");
+  return true;
 }
 
 void OperatorMaintenance::storeRecord() {
@@ -133,6 +139,9 @@ void OperatorMaintenance::storeRecord() {
     if ((recordIsNew_ && key2_ == key::kEsc) || deleteConfirmed_) {
       writeIntranetAccess(program_, program_.settings.rootDir, user, user, true);
       stored = deleteRecord(program_, kOperatorFileId);
+      // The operator is still there: he keeps his way into the intranet.
+      if (stored != 0 && deleteConfirmed_)
+        writeIntranetAccess(program_, program_.settings.rootDir, user, user, false);
     } else if (key2_ != key::kEsc) {
       writeIntranetAccess(program_, program_.settings.rootDir, user, user, false);
       stored = updateRecord(program_, kOperatorFileId);

@@ -58,7 +58,9 @@ class OperatorMaintenance : public FormHooks {
   void setValue(int16_t group, int16_t field, const std::string& text);
   const std::string& value(int16_t group, int16_t field);
   bool formUsable() const;
-  void loadRecord();
+  // Finds the record of the code in group 1 or creates it; false (after
+  // showing why) when there is none to edit.
+  bool loadRecord();
   void storeRecord();
 
   Program& program_;

@@ -456,8 +456,9 @@ TEST_F(OperatorFormTest, EndedDuringAFailedRemovalStillRemovesTheNewRecord) {
   EXPECT_TRUE(heldLocks().empty());
 }
 
-// An update or a deletion the operator file does not take is reported
-// before the form goes back to an empty code; the record stays as it was.
+// A new record, an update or a deletion the operator file does not take is
+// reported before the form goes back to an empty code; the record stays as
+// it was, and a new code the file refused is not offered for editing.
 TEST_F(OperatorFormTest, StoreOrDeleteTheFileRefusesIsReported) {
   int16_t del = deleteKey();
   code("PAU");
@@ -483,14 +484,16 @@ TEST_F(OperatorFormTest, StoreOrDeleteTheFileRefusesIsReported) {
   program.settings = p().settings;
   const std::string message = "NO ES POT ACCEDIR AL FITXER " + t.root() + "Operador (2)";
 
-  for (int16_t refused : {op::kUpdate, op::kDelete}) {
+  for (int16_t refused : {op::kInsert, op::kUpdate, op::kDelete}) {
     SCOPED_TRACE(refused);
     engine.refused = refused;
     terminal.screens.clear();
     terminal.pushKey(kClear);
-    terminal.pushText("PAU");
+    terminal.pushText(refused == op::kInsert ? "NOU" : "PAU");
     terminal.pushKey(key::kEnter);
-    if (refused == op::kUpdate) {
+    if (refused == op::kInsert) {
+      // straight back to the code: no text or level to type
+    } else if (refused == op::kUpdate) {
       terminal.pushKey(kClear);
       terminal.pushText("NEW");
       terminal.pushKeys({key::kEnter, key::kEnter});
@@ -510,6 +513,13 @@ TEST_F(OperatorFormTest, StoreOrDeleteTheFileRefusesIsReported) {
   auto ops = operators();
   ASSERT_EQ(ops.size(), 1u);
   EXPECT_EQ(textOf(ops[0]), "OLD     ");
+  // The refused deletion came last: PAU can still sign on to the intranet.
+  int pauLines = 0;
+  for (const auto& line : passwordLines()) {
+    EXPECT_NE(line.first, "NOU");
+    pauLines += line.first == "PAU";
+  }
+  EXPECT_EQ(pauLines, 1);
   EXPECT_TRUE(heldLocks().empty());
 }
 
