@@ -6,7 +6,10 @@
 namespace xt {
 
 std::string insertStatePath(const Program& program) {
-  const std::string& dir = program.settings.terminalDir;
+  // The toggle belongs to one keyboard: without a terminal directory the
+  // session's own directory holds it, never a directory terminals share.
+  const SessionSettings& settings = program.settings;
+  const std::string& dir = settings.terminalDir.empty() ? settings.tempDir : settings.terminalDir;
   if (dir.empty()) return {};
   char last = dir.back();
   return dir + (last == '/' || last == '\\' ? "" : "\\") + "INSERT.TMP";

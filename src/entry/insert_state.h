@@ -1,6 +1,6 @@
 // The keyboard's Insert toggle kept from run to run: the console holds it
-// for the process, and INSERT.TMP in the terminal directory ("1" insert,
-// "0" overwrite) carries it to the next run. Without the file the editor
+// for the process, and INSERT.TMP in the terminal directory, or else in the
+// session directory ("1" insert, "0" overwrite), carries it to the next run. Without the file the editor
 // starts in overwrite mode.
 #pragma once
 
@@ -10,7 +10,7 @@ namespace xt {
 
 struct Program;
 
-// Path of the state file; empty when the session has no terminal directory.
+// Path of the state file; empty when the session has neither directory.
 std::string insertStatePath(const Program& program);
 // Sets the console's Insert toggle from the state file, once per process
 // (later calls do nothing). A missing or unreadable file means overwrite.

@@ -122,6 +122,18 @@ TEST_F(EditorTest, InsertStateComesFromTheLastRun) {
     loadInsertState(first.program());  // read once per process only
     EXPECT_FALSE(first.console().insertMode());
   }
+  {
+    // A session without a terminal directory keeps it in its own directory.
+    TestProgram session;
+    session.program().settings.terminalDir.clear();
+    session.program().settings.tempDir = session.root() + "sessio/";
+    session.dir().write("sessio/INSERT.TMP", "1");
+    loadInsertState(session.program());
+    EXPECT_TRUE(session.console().insertMode());
+    session.console().setInsertMode(false);
+    saveInsertState(session.program());
+    EXPECT_EQ(session.dir().read("sessio/INSERT.TMP"), "0");
+  }
   TestProgram fresh;  // no state file: overwrite
   fresh.console().setInsertMode(true);
   loadInsertState(fresh.program());
