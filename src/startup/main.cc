@@ -81,12 +81,28 @@ int main() {
   console.setCursorShape(false, 100);
   xt::loadSettings(program);
   console.setNoticeText([&program](int columns, int rows) { return tooSmallText(program, columns, rows); });
+  xt::anchorDirectories(program.settings, xt::currentDirectory());
   if (!program.settings.rootDir.empty() && !xt::changeDirectory(program.settings.rootDir))
-    return fatal(program, console, "TAVROOT: " + program.settings.rootDir);
+    return fatal(program, console,
+                 xt::pickLanguage(program, "No es pot entrar al directori de la instal\xB7laci\xA2 (TAVROOT): " /* ·у */,
+                                  "No se puede entrar en el directorio de la instalaci\xA2n (TAVROOT): " /* у */,
+                                  "Non se pode entrar no directorio da instalaci\xA2n (TAVROOT): " /* у */,
+                                  "Non se p\x95t entrar en direct\x95ri dera installacion (TAVROOT): " /* тт */) +
+                     program.settings.rootDir);
   // The pop-ups keep the screen under them in the session directory: without
   // it they could not be taken off again.
-  if (!program.settings.tempDir.empty() && !xt::writableDirectory(program.settings.tempDir))
-    return fatal(program, console, "TAVTMP: " + program.settings.tempDir);
+  if (!program.settings.tempDir.empty() && !xt::writableDirectory(program.settings.tempDir)) {
+    std::string message =
+        xt::pickLanguage(program, "No es pot escriure al directori de la sessi\xA2 (TAVTMP): " /* у */,
+                         "No se puede escribir en el directorio de la sesi\xA2n (TAVTMP): " /* у */,
+                         "Non se pode escribir no directorio da sesi\xA2n (TAVTMP): " /* у */,
+                         "Non se p\x95t escr\xA1uer en direct\x95ri dera session (TAVTMP): " /* тнт */) +
+        program.settings.tempDir;
+    // The message box itself needs a place for the screen under it: the
+    // installation root, entered above, for this one message.
+    program.settings.tempDir.clear();
+    return fatal(program, console, message);
+  }
 
   xt::FormLoadResult loaded = xt::runOperatorForm(program, form);
   if (!loaded.ok) return fatal(program, console, loaded.message);

@@ -85,6 +85,13 @@ std::string packDecimalDigits(std::string_view text) {
   return out;
 }
 
+void anchorDirectories(SessionSettings& settings, const std::string& startDir) {
+  if (startDir.empty()) return;
+  const std::string prefix = startDir.back() == '/' ? startDir : startDir + "/";
+  for (std::string* dir : {&settings.rootDir, &settings.tempDir, &settings.terminalDir})
+    if (!dir->empty() && dir->front() != '/' && dir->front() != '\\') dir->insert(0, prefix);
+}
+
 void loadSettings(Program& program) {
   SessionSettings& s = program.settings;
   const System& sys = program.system;

@@ -29,6 +29,11 @@ struct SessionSettings {
 // Fills program.settings from the environment and the INI files.
 void loadSettings(Program& program);
 
+// Puts startDir (the directory the program was started in) before a
+// relative rootDir, tempDir or terminalDir, so that they still name the
+// same directories once the program has moved into the installation root.
+void anchorDirectories(SessionSettings& settings, const std::string& startDir);
+
 // Packs decimal digits two per byte, each byte = value | 0x80.
 std::string packDecimalDigits(std::string_view text);
 

@@ -510,7 +510,8 @@ missing_session() {
   line+=" [ \"\$S\" = \"\$(stty -g)\" ] && echo TTY-SAME || echo TTY-CHANGED"
   tm send-keys -t a -l "$line"
   tm send-keys -t a Enter
-  wait_screen a "TAVTMP: $inst/nosuch/"
+  wait_screen a "│ No es pot escriure al directori de la sessió (TAVTMP): │"
+  wait_screen a "│ $inst/nosuch/"
   keys a Enter
   wait_screen a "EXIT=2"
   wait_screen a "TTY-SAME"

@@ -42,6 +42,22 @@ TEST(NormaliseDirectoryTest, Examples) {
   EXPECT_EQ(normaliseDirectory("/tmp/s"), "/tmp/s\\");
 }
 
+TEST(AnchorDirectoriesTest, RelativeDirectoriesAreTakenFromTheStartDirectory) {
+  SessionSettings s;
+  s.rootDir = "inst/";
+  s.tempDir = "inst/sessio\\";
+  s.terminalDir = "/srv/term/";
+  anchorDirectories(s, "/home/op");
+  EXPECT_EQ(s.rootDir, "/home/op/inst/");
+  EXPECT_EQ(s.tempDir, "/home/op/inst/sessio\\");
+  EXPECT_EQ(s.terminalDir, "/srv/term/");  // already absolute
+  s.rootDir = "\\srv\\tav\\";
+  s.tempDir.clear();
+  anchorDirectories(s, "/");
+  EXPECT_EQ(s.rootDir, "\\srv\\tav\\");
+  EXPECT_EQ(s.tempDir, "");  // not set stays not set
+}
+
 class LoadSettingsTest : public ::testing::Test {
  protected:
   SessionSettings& load() {
