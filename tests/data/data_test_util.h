@@ -11,6 +11,7 @@
 
 #include "../platform/engine_test_util.h"
 #include "data/file_table.h"
+#include "platform/files.h"
 #include "platform/sqlite_engine.h"
 #include "testing/test_program.h"
 
@@ -63,12 +64,16 @@ class CapturingConsole : public FakeConsole {
   std::vector<std::string> screens;
 };
 
+// Runs in the scratch root, as the program runs in the installation root:
+// db.log is written there.
 class DataTest : public ::testing::Test {
  protected:
-  DataTest() {
+  DataTest() : savedDirectory_(currentDirectory()) {
     program.settings = tp.program().settings;
     program.settings.languageCode = "CAT";
+    EXPECT_TRUE(changeDirectory(tp.root()));
   }
+  ~DataTest() override { changeDirectory(savedDirectory_); }
   // Writes root/ddf/<base>.xdf holding fileSpec.
   void writeDictionary(const std::string& base, const std::string& fileSpec) {
     std::string content(2, '\0');
@@ -89,6 +94,7 @@ class DataTest : public ::testing::Test {
     std::memcpy(buffer, s.data(), 12);
   }
 
+  std::string savedDirectory_;
   TestProgram tp;
   SqliteEngine real;
   CapturingConsole console;
