@@ -215,16 +215,19 @@ bool FormParser::parse() {
   // The look-up section is optional.
   form_.lookups.resize(1);
   reader_.skipCommentLines();
+  int16_t lists = 0;
   if (!reader_.atEnd()) {
-    int16_t lists = 0;
     if (!count(lists, kMaxLookupLists)) return false;
     form_.lookups.resize(static_cast<size_t>(lists) + 1);
     for (int j = 1; j <= lists; ++j)
       if (!lookupRecord(j)) return false;
   }
 
+  // Reading stops after the last look-up list: what follows it (notes,
+  // old records) is not looked at. Records after a count of 0 are taken
+  // for a damaged count instead.
   reader_.skipCommentLines();
-  if (!reader_.atEnd()) {
+  if (lists == 0 && !reader_.atEnd()) {
     reader_.readText();
     return fail(Fault::TrailingData, reader_.line());
   }

@@ -92,8 +92,9 @@ constexpr int kMaxFieldWidth = 2000;  // one value may fill the 80x25 screen
 // choices and titles. A missing, unreadable or malformed file (counts out of
 // range, a group with more fields than the header's maximum, a group, list
 // or window that does not exist, a file that ends inside its records or goes
-// on after them) is reported in the result, in the session's language, and
-// leaves the form empty. Lines may end in CR LF or LF alone.
+// on after a look-up count of 0) is reported in the result, in the session's language, and
+// leaves the form empty. Whatever follows the last look-up list is ignored.
+// Lines may end in CR LF or LF alone.
 FormLoadResult loadForm(Program& program, const std::string& path);
 
 // Checks that the loaded form has what the operator maintenance procedure

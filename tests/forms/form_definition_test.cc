@@ -105,6 +105,13 @@ TEST_F(FormLoadTest, ItemRules) {
   EXPECT_EQ(form().field(1, 3).fieldLabel, "X");
 }
 
+TEST_F(FormLoadTest, WhatFollowsTheLastListIsIgnored) {
+  FormLoadResult r = load(std::string(kSmallForm) + "Notes: checked 2026\r\n52,0,3,24,21,60,0,Old,0\r\n\"");
+  ASSERT_TRUE(r.ok) << r.message;
+  EXPECT_EQ(form().lookupCount(), 1);
+  EXPECT_EQ(form().lookups[1].lookupTitle, "Code____Text");
+}
+
 TEST_F(FormLoadTest, OneGroupWithoutLookupSection) {
   ASSERT_TRUE(load("1,1\r\n\"d\",1,0,0,0,0,0\r\n1,1,A,1,0,0,0,0,0,\r\n' the end\r\n\r\n").ok);
   EXPECT_EQ(form().lookupCount(), 0);
