@@ -5,6 +5,7 @@
 #include "entry/text_styles.h"
 #include "platform/files.h"
 #include "platform/key_codes.h"
+#include "screen/key_reader.h"
 #include "screen/message_box.h"
 #include "screen/screen_stack.h"
 #include "startup/program.h"
@@ -34,8 +35,8 @@ bool sameTopic(const std::string& a, const std::string& b) {
 // no hot keys, mouse events ignored.
 int16_t readHelpKey(Program& program) {
   for (;;) {
-    InputEvent event = program.console.readEvent(-1);
-    if (event.kind == InputEvent::Kind::Key && event.key != 0) return event.key;
+    int16_t key = readConsoleKey(program, -1);
+    if (key != 0) return key;
   }
 }
 

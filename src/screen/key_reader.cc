@@ -5,6 +5,16 @@
 
 namespace xt {
 
+namespace {
+
+// The program's code for a key event; Alt+E stands for the euro sign.
+int16_t keyCode(const InputEvent& event) {
+  if (event.kind != InputEvent::Kind::Key) return 0;
+  return event.key == key::kAltE ? static_cast<int16_t>(0xD5) : event.key;
+}
+
+}  // namespace
+
 void readKeyEvent(Program& program, int16_t& key, int16_t& button, int16_t& mouseRow,
                   int16_t& mouseColumn, int timeoutMs) {
   KeyReaderState& state = program.keyReader;
@@ -24,7 +34,7 @@ void readKeyEvent(Program& program, int16_t& key, int16_t& button, int16_t& mous
   key = button = mouseRow = mouseColumn = 0;
   InputEvent event = console.readEvent(timeoutMs);
   if (event.kind == InputEvent::Kind::Key) {
-    key = event.key == key::kAltE ? static_cast<int16_t>(0xD5) : event.key;
+    key = keyCode(event);
   } else if (event.kind == InputEvent::Kind::Mouse && state.mouseState == 1 && event.button != 0) {
     button = event.button;
     mouseRow = event.row;
@@ -47,6 +57,10 @@ void readKeyEvent(Program& program, int16_t& key, int16_t& button, int16_t& mous
     console.enableMouse(false);
     state.mouseState = 2;
   }
+}
+
+int16_t readConsoleKey(Program& program, int timeoutMs) {
+  return keyCode(program.console.readEvent(timeoutMs));
 }
 
 void waitKey(Program& program, int16_t& key) {

@@ -22,6 +22,11 @@ struct KeyReaderState {
 // 1-based screen position (mouseRow, mouseColumn).
 void readKeyEvent(Program& program, int16_t& key, int16_t& button, int16_t& mouseRow,
                   int16_t& mouseColumn, int timeoutMs = 0);
+// A key read straight from the console, for readers that must not type the
+// tools' text nor open the tools: pendingInput is left alone, the hot keys
+// are plain keys and mouse events are dropped. 0 when no key came within
+// timeoutMs (-1 without limit).
+int16_t readConsoleKey(Program& program, int timeoutMs);
 // Waits for a key or click; a click becomes column*256 + button*64 + row.
 void waitKey(Program& program, int16_t& key);
 int16_t waitKey(Program& program);
