@@ -401,12 +401,10 @@ bool BrowseSession::beyondLimit() {
   return bytesGreater(current.substr(0, limitImage_.size()), limitImage_);
 }
 
-// A key typed while records are read is taken; Esc stops the reading.
-bool BrowseSession::escTyped() {
-  int16_t key = 0, button = 0, row = 0, column = 0;
-  readKeyEvent(program_, key, button, row, column, 0);
-  return key == key::kEsc;
-}
+// A key typed while records are read is taken; Esc stops the reading. It is
+// read from the console itself: a hot key must not open a tool over a page
+// still being drawn, and text a tool is typing is left for the key loop.
+bool BrowseSession::escTyped() { return readConsoleKey(program_, 0) == key::kEsc; }
 
 // Moves the current entry by lines; returns how many lines it moved.
 int BrowseSession::move(int lines) {

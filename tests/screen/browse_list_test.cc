@@ -448,6 +448,53 @@ TEST_F(DataBrowseTest, EscTypedWhileReadingStopsAtTheLinesFound) {
   EXPECT_EQ(std::string(hooks.record().operatorCode, 8), "OP002   ");
 }
 
+// A hot key typed ahead while records are read is dropped like any other
+// key: no tool opens over the half-drawn list, and Esc behind it still stops
+// the reading.
+TEST_F(DataBrowseTest, HotKeysTypedWhileReadingOpenNoTool) {
+  addOperators(numbered(30));
+  int opened = 0;
+  program.tools.calculator = [&](Program&) {
+    ++opened;
+    return std::string("7");
+  };
+  program.tools.calendar = [&](Program&) {
+    ++opened;
+    return std::string("8/12/2026");
+  };
+  console.setTypeAhead(true);
+  console.pushKeys({key::kAltX, key::kAltC});
+  console.setTypeAhead(false);
+  EXPECT_EQ(browse({key::kDown, key::kEnter}), 0);
+  EXPECT_EQ(opened, 0);
+  ASSERT_FALSE(console.snapshots.empty());
+  EXPECT_EQ(dataRow(0, 10).substr(0, 5), "OP010");
+  EXPECT_EQ(std::string(hooks.record().operatorCode, 8), "OP002   ");
+  EXPECT_TRUE(program.keyReader.pendingInput.empty());
+
+  console.snapshots.clear();
+  console.setTypeAhead(true);
+  console.pushKeys({key::kAltX, key::kEsc});
+  console.setTypeAhead(false);
+  EXPECT_EQ(browse({key::kDown, key::kDown, key::kPgDn, key::kEnter}), 0);
+  EXPECT_EQ(opened, 0);
+  ASSERT_FALSE(console.snapshots.empty());
+  // Alt+X went with the record read after the first line, Esc with the next.
+  EXPECT_EQ(dataRow(0, 2).substr(0, 5), "OP002");
+  EXPECT_EQ(dataRow(0, 3), std::string(39, ' '));
+  EXPECT_EQ(std::string(hooks.record().operatorCode, 8), "OP002   ");
+}
+
+// Text a tool is still typing belongs to the keys read after the page is
+// drawn; reading records leaves it alone.
+TEST_F(DataBrowseTest, ToolTextIsNotTakenWhileReading) {
+  addOperators(numbered(30));
+  program.keyReader.pendingInput = "75";
+  EXPECT_EQ(browse({key::kEnter}), -1);  // '7' ends the list like any other key
+  EXPECT_EQ(program.keyReader.pendingInput, "5");
+  EXPECT_EQ(console.pendingEvents(), 1u);  // Enter is still to be read
+}
+
 TEST_F(DataBrowseTest, EmptyFileGivesOneBlankLineAndEnterCancels) {
   EXPECT_EQ(browse({key::kEnter}), -1);
   EXPECT_EQ(highlighted(0), 1);
