@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <string_view>
 
 #include "platform/key_codes.h"
@@ -103,11 +104,16 @@ bool rangesMeet(const std::string& record, const std::string& first, const std::
   return true;
 }
 
+enum class Attempt { Held, Conflict, NoLockFile };
+
 // One scan of the lock file and, without a conflict, the write of this
-// terminal's record. Returns whether the lock is not held (a conflict).
-bool scanAndWrite(Program& program, const std::string& fileName, char type,
-                  const std::string& firstKey, const std::string& lastKey) {
-  BinaryFile file = openLockFile(program, lockDirectory(program), fileName);
+// terminal's record. NoLockFile when the file cannot be opened, with the
+// reason in openFailure.
+Attempt scanAndWrite(Program& program, const std::string& fileName, char type, const std::string& firstKey,
+                     const std::string& lastKey, FileResult& openFailure) {
+  BinaryFile file;
+  openFailure = openLockFile(program, lockDirectory(program), fileName, file);
+  if (!openFailure.ok()) return Attempt::NoLockFile;
   const Identity own = ownIdentity(program);
   const int64_t staleBefore = static_cast<int64_t>(lockTimeNow(program)) - kStaleLockMinutes;
   // A short record at the end (a write cut off) is overwritten by an append.
@@ -165,7 +171,7 @@ bool scanAndWrite(Program& program, const std::string& fileName, char type,
     // gives up as for a conflict.
     if (!file.writeAt(write * kLockRecordSize, record).ok()) conflict = true;
   }
-  return conflict;
+  return conflict ? Attempt::Conflict : Attempt::Held;
 }
 
 std::string lockMessage(const Program& program, bool withEscHint) {
@@ -180,6 +186,23 @@ std::string lockMessage(const Program& program, bool withEscHint) {
   std::string text = pickLanguage(program, kCatalan, kSpanish, kGalician, kAranese);
   if (withEscHint) text += pickLanguage(program, kCatalanHint, kSpanishHint, kGalicianHint, kAraneseHint);
   return text + ".";
+}
+
+// A lock file that cannot be opened stays so until someone sees to it:
+// said once, with the file and the system's reason, and a key takes the
+// message off.
+void showLockFileError(Program& program, const std::string& path, const FileResult& failure) {
+  static const std::string kCatalan = "NO ES POT ACCEDIR AL FITXER ";
+  static const std::string kSpanish = "NO SE PUEDE ACCEDER AL FICHERO ";
+  static const std::string kGalician = "NOM SE PODE ACEDER AO FICHEIRO ";
+  static const std::string kAranese = "NON SE P\xE3T ACCEDIR ATH FICH\xD4R " /* Ò, È */;
+  messageBox(program, 24,
+             pickLanguage(program, kCatalan, kSpanish, kGalician, kAranese) + path + " (" +
+                 std::strerror(failure.error) + ")");
+  program.console.beep();
+  program.console.discardInput();
+  (void)waitKey(program);
+  restoreRegion(program);
 }
 
 }  // namespace
@@ -230,18 +253,22 @@ void ensureLockIdentity(Program& program) {
   if (file.isOpen()) (void)file.writeAt(0, record);
 }
 
-BinaryFile openLockFile(Program& program, const std::string& directory, const std::string& fileName) {
+FileResult openLockFile(Program& program, const std::string& directory, const std::string& fileName,
+                        BinaryFile& file) {
   const std::string path = directory + "/" + fileName;
   bool madeDirectory = false;
   for (;;) {
-    BinaryFile file;
     FileResult r = file.open(path, BinaryFile::Mode::ReadWriteCreate, true);
-    if (r.ok()) return file;
+    if (r.ok()) return r;
     if (r.code == FileResult::Code::NotFound && !madeDirectory) {
       madeDirectory = true;
       (void)makeDirectory(directory);
       continue;
     }
+    // Only another process's scan ends by itself; no permission, a
+    // directory in the file's place or a read-only disk would be waited
+    // for without end.
+    if (r.code != FileResult::Code::Busy) return r;
     program.console.checkTermination();
     program.system.pause(static_cast<int>(std::floor(program.system.random() * 3000 + 1)));
   }
@@ -254,10 +281,11 @@ int16_t acquireLock(Program& program, const std::string& name, const std::string
   const char mode = static_cast<char>(std::toupper(static_cast<unsigned char>(program.locks.lockWaitMode)));
   const std::string fileName = trimRight(name) + ".lck";
   int shown = 0;
-  bool conflict = false;
+  Attempt attempt = Attempt::Conflict;
+  FileResult openFailure;
   for (;;) {
-    conflict = scanAndWrite(program, fileName, t, firstKey, lastKey);
-    if (mode == 'S' || !conflict) break;
+    attempt = scanAndWrite(program, fileName, t, firstKey, lastKey, openFailure);
+    if (mode == 'S' || attempt != Attempt::Conflict) break;
     if (shown == 0) {
       shown = 1;
       messageBox(program, 24, lockMessage(program, mode == 'P'));
@@ -272,7 +300,8 @@ int16_t acquireLock(Program& program, const std::string& name, const std::string
     }
   }
   if (shown) restoreRegion(program);
-  return conflict ? -1 : 0;
+  if (attempt == Attempt::NoLockFile) showLockFileError(program, lockDirectory(program) + "/" + fileName, openFailure);
+  return attempt == Attempt::Held ? 0 : -1;
 }
 
 std::string encodeLockKey(const std::string& key) {
@@ -306,7 +335,11 @@ int16_t releaseLock(Program& program, const std::string& name) {
   // another spelling of the name).
   if (!fileExists(directory + "/" + fileName)) return -1;
 
-  BinaryFile file = openLockFile(program, directory, fileName);
+  // A lock file that cannot be opened frees nothing, and says nothing: a
+  // release also runs while the process is being ended, and the record
+  // left behind is freed by age.
+  BinaryFile file;
+  if (!openLockFile(program, directory, fileName, file).ok()) return -1;
   const Identity own = ownIdentity(program);
   int64_t newest = -1, newestStamp = 0;
   std::string newestRecord;

@@ -1,10 +1,13 @@
 #include "data/record_locks.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -29,6 +32,17 @@ class WatchedSystem : public FakeSystem {
   std::function<void(int)> onPause;
 };
 
+// The in-memory console, keeping the screen each time the program throws
+// away the keys typed ahead (as a message goes up).
+class MessageConsole : public FakeConsole {
+ public:
+  void discardInput() override {
+    FakeConsole::discardInput();
+    screens.push_back(dump());
+  }
+  std::vector<std::string> screens;
+};
+
 using NoEngine = NoRecordEngine;
 
 // One terminal of a shared installation: its own console, clock and
@@ -44,11 +58,23 @@ struct Terminal {
     program.locks.computerName = name;
   }
   ScratchDir temp;
-  FakeConsole console;
+  MessageConsole console;
   WatchedSystem system;
   NoEngine engine;
   Program program;
 };
+
+// The screen's text with the sides of single frames taken away and every
+// run of blanks and line ends made one blank, so a wrapped message reads
+// whole.
+std::string flowed(const std::string& screen) {
+  std::string out;
+  for (char c : screen) {
+    if (c == '\xB3' || c == '\n') c = ' ';
+    if (c != ' ' || out.empty() || out.back() != ' ') out += c;
+  }
+  return out;
+}
 
 std::vector<std::string> records(const std::string& path) {
   std::string data = readWholeFile(path).value_or("");
@@ -281,7 +307,7 @@ TEST_F(RecordLocks, WaitingEndsWhenTheOtherTerminalReleases) {
 }
 
 // Asked to end during a wait that reads no key (another terminal's lock, a
-// lock file that cannot be opened at all), the process ends instead of
+// lock file another process keeps open), the process ends instead of
 // waiting on for nobody.
 TEST_F(RecordLocks, WaitsGiveWayToTheRequestToEnd) {
   ASSERT_EQ(tryLock(a, "K", "ADMIN", "ADMIN"), 0);
@@ -293,14 +319,86 @@ TEST_F(RecordLocks, WaitsGiveWayToTheRequestToEnd) {
   EXPECT_THROW((void)lockRecordKey(b.program, "Operador", "ADMIN"), ProcessExit);
   EXPECT_EQ(b.system.pauses.size(), 2u);
 
-  // LOCKS is a plain file: the lock file can never be opened.
-  ScratchDir other;
-  other.write("LOCKS", "");
-  b.system.setEnv("TAVROOT", other.path());
+  // Another process has the lock file open for its scan.
+  BinaryFile scanning;
+  ASSERT_TRUE(scanning.open(lockFile(), BinaryFile::Mode::ReadWrite, true).ok());
   checks = 0;
   b.system.pauses.clear();
-  EXPECT_THROW((void)lockRecordKey(b.program, "Operador", "ADMIN"), ProcessExit);
+  EXPECT_THROW((void)lockRecordKey(b.program, "Operador", "OTHER"), ProcessExit);
   EXPECT_EQ(b.system.pauses.size(), 2u);
+}
+
+// A lock file that can never be opened is not waited for as a busy one: in
+// every wait mode the operator is told which file and why, a key takes the
+// message off, and the lock is not obtained.
+TEST_F(RecordLocks, AnUnopenableLockFileIsReportedNotWaitedFor) {
+  struct Case {
+    char mode;
+    const char* language;
+    std::string text;
+  } cases[] = {
+      {'S', "SPA", "NO SE PUEDE ACCEDER AL FICHERO "},
+      {'P', "GLG", "NOM SE PODE ACEDER AO FICHEIRO "},
+      {' ', "OCI", "NON SE P\xE3T ACCEDIR ATH FICH\xD4R " /* Ò, È */},
+      {'p', "CAT", "NO ES POT ACCEDIR AL FITXER "},
+  };
+  struct Place {
+    std::function<void()> make;
+    int error;
+  } places[] = {
+      {[&] { ASSERT_TRUE(makeDirectories(lockFile()).ok()); }, EISDIR},  // a directory in its place
+      {[&] {
+         ASSERT_TRUE(removeDirectory(lockFile()).ok());
+         ASSERT_TRUE(removeDirectory(root / "LOCKS").ok());
+         root.write("LOCKS", "");  // no LOCKS directory can be made
+       },
+       ENOTDIR},
+  };
+  // Any wait here would be the first of an endless series.
+  struct Waited {};
+  b.system.onPause = [](int) { throw Waited{}; };
+  for (const Place& place : places) {
+    place.make();
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(1, c.mode) + c.language);
+      b.console.screens.clear();
+      const int beeps = b.console.beeps();
+      b.console.pushKey('x');
+      b.program.settings.languageCode = c.language;
+      b.program.locks.lockWaitMode = c.mode;
+      int16_t result = 0;
+      ASSERT_NO_THROW(result = lockRecordKey(b.program, "Operador", "ADMIN"));
+      EXPECT_EQ(result, -1);
+      EXPECT_EQ(b.console.pendingEvents(), 0u);
+      ASSERT_EQ(b.console.screens.size(), 1u);
+      const std::string message = c.text + lockFile() + " (" + std::strerror(place.error) + ")";
+      EXPECT_NE(flowed(b.console.screens[0]).find(message), std::string::npos) << b.console.screens[0];
+      EXPECT_EQ(b.console.beeps(), beeps + 1);
+      EXPECT_EQ(b.program.windows.windowDepth, 0);
+    }
+  }
+}
+
+// The usual mistake of a shared installation: the lock file was made by
+// another user without group write permission.
+TEST_F(RecordLocks, ALockFileOfAnotherUserIsReportedAndReleaseGivesUp) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+  ASSERT_EQ(tryLock(b, "K", "ADMIN", "ADMIN"), 0);
+  ASSERT_EQ(::chmod(lockFile().c_str(), 0444), 0);
+  struct Waited {};
+  b.system.onPause = [](int) { throw Waited{}; };
+  int16_t result = 0;
+  ASSERT_NO_THROW(result = releaseLock(b.program, "Operador"));
+  EXPECT_EQ(result, -1);
+  b.program.locks.lockWaitMode = 'P';
+  ASSERT_NO_THROW(result = lockRecordKey(b.program, "Operador", "OTHER"));
+  EXPECT_EQ(result, -1);
+  ASSERT_EQ(b.console.screens.size(), 1u);
+  EXPECT_NE(flowed(b.console.screens[0]).find(lockFile() + " (" + std::strerror(EACCES) + ")"), std::string::npos)
+      << b.console.screens[0];
+  EXPECT_EQ(b.program.windows.windowDepth, 0);
+  ASSERT_EQ(::chmod(lockFile().c_str(), 0644), 0);
+  EXPECT_EQ(records(lockFile()).size(), 1u);
 }
 
 TEST_F(RecordLocks, MessageInEachLanguage) {

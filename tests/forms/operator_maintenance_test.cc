@@ -331,6 +331,53 @@ TEST_F(OperatorFormTest, LockedByAnotherTerminalEscGivesUpAndReadsNothing) {
   EXPECT_TRUE(heldLocks().empty());
 }
 
+// A lock file that cannot be opened (a directory in its place) is reported
+// as the code is left, and the form asks for a code again instead of hanging.
+TEST_F(OperatorFormTest, AnUnopenableLockFileIsReportedAndTheCodeAskedAgain) {
+  const std::string lockFile = t.root() + "LOCKS/Operador.lck";
+  ASSERT_TRUE(makeDirectories(lockFile).ok());
+  struct MessageConsole : FakeConsole {
+    void discardInput() override {
+      screens.push_back(dump());
+      if (onMessage) onMessage();
+    }
+    std::vector<std::string> screens;
+    std::function<void()> onMessage;
+  } terminal;
+  terminal.setTypeAhead(false);
+  // Seen to while the message is up: the next code can be locked.
+  terminal.onMessage = [&] { (void)removeDirectory(lockFile); };
+  // Nothing in this pass waits; a wait would be the first of an endless series.
+  struct NoWaits : FakeSystem {
+    void pause(int) override { throw ScriptExhausted{}; }
+  } system;
+  system.environment = t.system().environment;
+  Program program(terminal, system, t.engine());
+  program.settings = p().settings;
+  terminal.pushKey(kClear);
+  terminal.pushText("JORDI");
+  terminal.pushKey(key::kEnter);
+  terminal.pushKey('x');  // takes the message off
+  terminal.pushKey(kClear);
+  terminal.pushText("ANNA");
+  terminal.pushKey(key::kEnter);
+  terminal.pushKey(kClear);
+  terminal.pushText("ANNA A");
+  terminal.pushKeys({key::kEnter, key::kEnter, key::kEsc});
+  OperatorMaintenance form(program);
+  ASSERT_TRUE(runOperatorForm(program, form).ok);
+  EXPECT_EQ(terminal.pendingEvents(), 0u);
+  ASSERT_EQ(terminal.screens.size(), 1u);
+  EXPECT_NE(terminal.screens[0].find("NO ES POT ACCEDIR AL FITXER " + lockFile), std::string::npos)
+      << terminal.screens[0];
+  EXPECT_FALSE(form.lockHeld());
+  auto ops = operators();
+  ASSERT_EQ(ops.size(), 1u);
+  EXPECT_EQ(codeOf(ops[0]), "ANNA    ");
+  EXPECT_EQ(textOf(ops[0]), "ANNA A  ");
+  EXPECT_TRUE(heldLocks().empty());
+}
+
 TEST_F(OperatorFormTest, F4ListsTheOperatorsAndPutsTheChosenCodeInTheField) {
   code("KIM");
   text("KIM K");
