@@ -239,10 +239,15 @@ void ensureLockIdentity(Program& program) {
     locks.computerName = padded(stored.size() > 4 ? std::string_view(stored).substr(4) : "", kNameSize);
     return;
   }
+  // Seeded by the clock alone, two terminals of one machine (one computer
+  // name) that start in the same 10 ms would share an identity for good and
+  // never keep each other out; the process id, spread over all 32 bits,
+  // tells them apart.
+  const uint32_t process = program.system.processId() * 0x9E3779B1u;
   do {
     const LocalTime t = program.system.now();
     const double seconds = t.hour * 3600 + t.minute * 60 + t.second + t.millisecond / 1000.0;
-    program.system.seedRandom(static_cast<uint32_t>(seconds * 100));
+    program.system.seedRandom(static_cast<uint32_t>(seconds * 100) ^ process);
     id = static_cast<int32_t>(std::floor(program.system.random() * 4294967295.0 - 2147483648.0));
   } while (id == 0);
   locks.ownerId = id;

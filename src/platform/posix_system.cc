@@ -54,6 +54,8 @@ std::string PosixSystem::computerName() const {
   return name;
 }
 
+uint32_t PosixSystem::processId() const { return static_cast<uint32_t>(::getpid()); }
+
 int PosixSystem::runCommand(const std::string& shell, const std::string& commandLine) {
   // Ctrl-C and Ctrl-\ typed while the command has the terminal are the
   // command's: this process ignores them until it is back, the command

@@ -18,6 +18,7 @@ class PosixSystem : public System {
   double random() override;
   void seedRandom(uint32_t seed) override;
   std::string computerName() const override;
+  uint32_t processId() const override;
   int runCommand(const std::string& shell, const std::string& commandLine) override;
   [[noreturn]] void exitProcess(int code) override;
 

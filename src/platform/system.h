@@ -1,7 +1,7 @@
 // The system services the program needs besides the console and files:
 // environment, clock, pauses, the pseudo-random source, the computer name,
-// running a command, and ending the process. Tests use FakeSystem, whose
-// clock is fixed and whose pauses only advance it.
+// the process id, running a command, and ending the process. Tests use
+// FakeSystem, whose clock is fixed and whose pauses only advance it.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +27,9 @@ class System {
   virtual void seedRandom(uint32_t seed) = 0;
   // The machine's name; empty when it cannot be told.
   virtual std::string computerName() const = 0;
+  // This process's number, which no other process running on the machine
+  // has at the same time.
+  virtual uint32_t processId() const = 0;
   // Runs commandLine through the given shell ("sh -c" style) and waits for
   // it; returns its exit status, or -1 when it could not be started.
   virtual int runCommand(const std::string& shell, const std::string& commandLine) = 0;

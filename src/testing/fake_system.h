@@ -25,6 +25,7 @@ class FakeSystem : public System {
   double random() override;
   void seedRandom(uint32_t seed) override { seeds.push_back(seed); }
   std::string computerName() const override { return hostName; }
+  uint32_t processId() const override { return pid; }
   int runCommand(const std::string& shell, const std::string& commandLine) override;
   [[noreturn]] void exitProcess(int code) override { throw ProcessExit{code}; }
 
@@ -39,6 +40,7 @@ class FakeSystem : public System {
   double randomAfterScript = 0.5;
   std::vector<uint32_t> seeds;
   std::string hostName = "TERMINAL1";
+  uint32_t pid = 0;
   std::vector<std::string> commands;  // "shell|commandLine" of each run
   int commandResult = 0;
 

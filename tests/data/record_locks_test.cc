@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/posix_system.h"
 #include "testing/child_process.h"
 #include "testing/no_record_engine.h"
 #include "testing/test_program.h"
@@ -145,6 +146,33 @@ TEST(LockIdentity, ZeroIsNeverAnOwnerId) {
   EXPECT_EQ(tp.program().locks.ownerId, -1073741825);
   EXPECT_EQ(tp.system().seeds.size(), 2u);
   EXPECT_EQ(tp.program().locks.computerName, "PC             ");
+}
+
+// Terminals of one machine share its computer name; two that make their
+// identity in the same instant must still get owner ids of their own.
+TEST(LockIdentity, ProcessesStartingAtTheSameTimeGetDifferentIds) {
+  // The real process id and generator, with the clock stopped.
+  struct StoppedClock : PosixSystem {
+    LocalTime now() const override { return {2026, 12, 7, 10, 0, 1, 250}; }
+  };
+  ScratchDir first, second;
+  for (const ScratchDir* temp : {&first, &second}) {
+    ASSERT_EQ(exitStatus(spawn([temp] {
+                FakeConsole console;
+                StoppedClock system;
+                NoRecordEngine engine;
+                Program program(console, system, engine);
+                program.settings.tempDir = temp->path();
+                ensureLockIdentity(program);
+                return program.locks.ownerId != 0 ? 0 : 1;
+              })),
+              0);
+  }
+  const std::string a = first.read("LOCKS.TMP"), b = second.read("LOCKS.TMP");
+  ASSERT_EQ(a.size(), static_cast<size_t>(kLockIdentitySize));
+  ASSERT_EQ(b.size(), static_cast<size_t>(kLockIdentitySize));
+  EXPECT_EQ(a.substr(4), b.substr(4));
+  EXPECT_NE(a.substr(0, 4), b.substr(0, 4));
 }
 
 TEST(LockRecordKey, HighBytesBecomeTwoDigits) {
