@@ -54,11 +54,15 @@ std::string readDictionary(Program& program, const std::string& base) {
 }  // namespace
 
 void showFileError(Program& program, const std::string& name, int16_t status) {
+  showFileProblem(program, 12, name, std::to_string(status));
+}
+
+void showFileProblem(Program& program, int16_t row, const std::string& name, const std::string& reason) {
   const std::string text = pickLanguage(program, "NO ES POT ACCEDIR AL FITXER ",
                                          "NO SE PUEDE ACCEDER AL FICHERO ",
                                          "NOM SE PODE ACEDER AO FICHEIRO ",
                                          "NON SE P\xE3T ACCEDIR ATH FICH\xD4R " /* Ò, È */);
-  messageBox(program, 12, text + name + " (" + std::to_string(status) + ")");
+  messageBox(program, row, text + name + " (" + reason + ")");
   program.console.beep();
   program.console.discardInput();
   waitKey(program);

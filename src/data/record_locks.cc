@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "data/file_table.h"
 #include "platform/key_codes.h"
 #include "screen/key_reader.h"
 #include "screen/message_box.h"
@@ -188,23 +189,6 @@ std::string lockMessage(const Program& program, bool withEscHint) {
   return text + ".";
 }
 
-// A lock file that cannot be opened stays so until someone sees to it:
-// said once, with the file and the system's reason, and a key takes the
-// message off.
-void showLockFileError(Program& program, const std::string& path, const FileResult& failure) {
-  static const std::string kCatalan = "NO ES POT ACCEDIR AL FITXER ";
-  static const std::string kSpanish = "NO SE PUEDE ACCEDER AL FICHERO ";
-  static const std::string kGalician = "NOM SE PODE ACEDER AO FICHEIRO ";
-  static const std::string kAranese = "NON SE P\xE3T ACCEDIR ATH FICH\xD4R " /* Ò, È */;
-  messageBox(program, 24,
-             pickLanguage(program, kCatalan, kSpanish, kGalician, kAranese) + path + " (" +
-                 std::strerror(failure.error) + ")");
-  program.console.beep();
-  program.console.discardInput();
-  (void)waitKey(program);
-  restoreRegion(program);
-}
-
 }  // namespace
 
 int32_t lockTimeNow(const Program& program) {
@@ -305,7 +289,10 @@ int16_t acquireLock(Program& program, const std::string& name, const std::string
     }
   }
   if (shown) restoreRegion(program);
-  if (attempt == Attempt::NoLockFile) showLockFileError(program, lockDirectory(program) + "/" + fileName, openFailure);
+  // A lock file that cannot be opened stays so until someone sees to it:
+  // said once, with the system's reason, and a key takes the message off.
+  if (attempt == Attempt::NoLockFile)
+    showFileProblem(program, 24, lockDirectory(program) + "/" + fileName, std::strerror(openFailure.error));
   return attempt == Attempt::Held ? 0 : -1;
 }
 
