@@ -31,9 +31,16 @@ std::string nameFrom(const uint8_t* key, int keyLength) {
   return std::string(reinterpret_cast<const char*>(key), n);
 }
 
+// The path with its directory resolved; for a missing file (one deleted
+// while open here, say) the resolved directory and the name.
 std::string realPath(const std::string& path) {
   char buffer[PATH_MAX];
-  return ::realpath(path.c_str(), buffer) ? std::string(buffer) : path;
+  if (::realpath(path.c_str(), buffer)) return buffer;
+  size_t slash = path.rfind('/');
+  std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  if (!::realpath(directory.c_str(), buffer)) return path;
+  return std::string(buffer) + (std::string(buffer) == "/" ? "" : "/") +
+         (slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
 bool isRead(int op) { return (op >= op::kGetEqual && op <= op::kGetLast) || op == op::kGetDirect || op == op::kGetPosition; }
@@ -123,8 +130,9 @@ int16_t SqliteEngine::create(Request& r) {
     return st;
   std::string path = nativePath(name);
   bool replace = r.keyNumber != -1;
-  if (replace && files_.count(realPath(path))) return status::kFileLocked;  // open here
-  return SqliteFile::create(path, fileSpec, replace);
+  if (!replace && pathExists(path)) return status::kFileAlreadyExists;
+  if (files_.count(realPath(path))) return status::kFileLocked;  // open here
+  return SqliteFile::create(path, fileSpec, replace, busyTimeoutMs_);
 }
 
 int16_t SqliteEngine::close(Request& r) {

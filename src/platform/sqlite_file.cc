@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "platform/files.h"
 
@@ -43,6 +44,69 @@ int16_t busyOr(int rc, int16_t otherwise) {
 const char* kSequenceExpr =
     "(SELECT ifnull((SELECT seq FROM sqlite_sequence WHERE name='records'),0)+1)";
 
+// Byte 0 of the sidecar (record ids, the record locks' offsets, start at
+// 1): every process that has the file open holds it shared, and whoever
+// makes a file under the name holds it exclusively. So no file is created
+// or replaced under a process that has the old one open.
+constexpr int64_t kOpenLockByte = 0;
+
+// Every SQLite connection to a database in WAL mode holds a shared lock on
+// this byte of the -shm file while it is connected: a process of any
+// program that has the file open.
+constexpr off_t kShmConnectionByte = 128;
+
+// Takes (or with F_UNLCK gives up) the lock on one byte without waiting.
+bool setRangeLock(int fd, int64_t at, short type) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(at);
+  fl.l_len = 1;
+  return ::fcntl(fd, F_SETLK, &fl) == 0;
+}
+
+// Tries again for up to waitMs while another process holds the byte.
+bool waitRangeLock(int fd, int64_t at, short type, int waitMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  while (!setRangeLock(fd, at, type)) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// Whether a process (of this program or any SQLite client) is connected to
+// the database at path. Only asked by a process that has not got the file
+// open itself: closing the descriptor drops this process's locks on -shm.
+bool otherConnections(const std::string& path) {
+  int fd = ::open((path + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = kShmConnectionByte;
+  fl.l_len = 1;
+  bool connected = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+  ::close(fd);
+  return connected;
+}
+
+class LockFile {
+ public:
+  explicit LockFile(const std::string& path)
+      : fd_(::open((path + ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {}
+  ~LockFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  LockFile(const LockFile&) = delete;
+  LockFile& operator=(const LockFile&) = delete;
+  int fd() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
 }  // namespace
 
 SqliteFile::~SqliteFile() {
@@ -54,9 +118,15 @@ SqliteFile::~SqliteFile() {
 int16_t SqliteFile::open(const std::string& path, int busyTimeoutMs, std::unique_ptr<SqliteFile>& out) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 12;
+  // Held from before the connection: a create or replace under the name
+  // finishes first, and none starts while the file is open here.
+  LockFile lock(path);
+  if (lock.fd() < 0) return 2;
+  if (!waitRangeLock(lock.fd(), kOpenLockByte, F_RDLCK, busyTimeoutMs)) return 85;
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   std::unique_ptr<SqliteFile> file(new SqliteFile(db));
+  file->lockFd_ = lock.release();
   if (rc != SQLITE_OK) return 2;
   file->busyTimeoutMs_ = busyTimeoutMs;
   sqlite3_busy_timeout(db, busyTimeoutMs);
@@ -78,15 +148,28 @@ int16_t SqliteFile::open(const std::string& path, int busyTimeoutMs, std::unique
   sqlite3_finalize(st2);
   if (rc != SQLITE_DONE) return busyOr(rc, 30);
   if (parseFileSpec(specBytes, file->spec_) != 0) return 30;
-
-  file->lockFd_ = ::open((path + ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (file->lockFd_ < 0) return 2;
   out = std::move(file);
   return 0;
 }
 
-int16_t SqliteFile::create(const std::string& path, const FileSpec& fileSpec, bool replace) {
+int16_t SqliteFile::create(const std::string& path, const FileSpec& fileSpec, bool replace, int busyTimeoutMs) {
   if (!replace && pathExists(path)) return 59;
+  LockFile lock(path);
+  if (lock.fd() < 0) return 2;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs);
+  for (;;) {
+    if (!replace && pathExists(path)) return 59;  // another terminal made it meanwhile
+    if (setRangeLock(lock.fd(), kOpenLockByte, F_WRLCK)) {
+      if (!otherConnections(path)) break;
+      setRangeLock(lock.fd(), kOpenLockByte, F_UNLCK);
+    }
+    // A process has the file under this name open (for a missing file: the
+    // deleted one, whose journal is still in use).
+    if (std::chrono::steady_clock::now() >= deadline) return 85;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (!replace && pathExists(path)) return 59;
+
   std::string work = path + ".new-" + std::to_string(::getpid());
   ::unlink(work.c_str());
   sqlite3* db = nullptr;
@@ -126,10 +209,10 @@ int16_t SqliteFile::create(const std::string& path, const FileSpec& fileSpec, bo
     ::unlink(work.c_str());
     return 2;
   }
-  if (replace) {
-    ::unlink((path + "-wal").c_str());
-    ::unlink((path + "-shm").c_str());
-  }
+  // No process has a file under this name open, so a journal beside it is
+  // left from a process that ended without closing (for a missing file,
+  // from a file that is gone): SQLite would replay it into the new file.
+  for (const char* journal : {"-wal", "-shm", "-journal"}) ::unlink((path + journal).c_str());
   FileResult r = renamePath(work, path, replace);
   if (!r.ok()) {
     ::unlink(work.c_str());
@@ -459,37 +542,16 @@ int64_t SqliteFile::recordCount() {
   return n;
 }
 
-namespace {
-
-bool setRangeLock(int fd, int64_t id, short type, bool wait) {
-  struct flock fl {};
-  fl.l_type = type;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = static_cast<off_t>(id);
-  fl.l_len = 1;
-  int rc;
-  do {
-    rc = ::fcntl(fd, wait ? F_SETLKW : F_SETLK, &fl);
-  } while (rc != 0 && errno == EINTR && wait);
-  return rc == 0;
-}
-
-}  // namespace
-
 int16_t SqliteFile::lockRecord(int64_t id, uint32_t owner, bool wait) {
   auto it = lockOwners_.find(id);
   if (it != lockOwners_.end()) return it->second == owner ? 0 : 84;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs_);
-  while (!setRangeLock(lockFd_, id, F_WRLCK, false)) {
-    if (!wait || std::chrono::steady_clock::now() >= deadline) return 84;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  if (!waitRangeLock(lockFd_, id, F_WRLCK, wait ? busyTimeoutMs_ : 0)) return 84;
   lockOwners_[id] = owner;
   return 0;
 }
 
 void SqliteFile::unlockRecord(int64_t id) {
-  if (lockOwners_.erase(id)) setRangeLock(lockFd_, id, F_UNLCK, false);
+  if (lockOwners_.erase(id)) setRangeLock(lockFd_, id, F_UNLCK);
 }
 
 uint32_t SqliteFile::lockOwner(int64_t id) const {

@@ -1,6 +1,8 @@
 // One data file as a SQLite database: its connection (one per file per
 // process), its persistent prepared statements, its creation specification
-// and the record locks kept on the sidecar "<path>.lck".
+// and the record locks kept on the sidecar "<path>.lck". Byte 0 of the
+// sidecar is held shared by every process that has the file open and
+// exclusively while a file is created or replaced under the name.
 //
 // Schema (readable by any SQLite client):
 //   file_info(name TEXT PRIMARY KEY, value BLOB)  -- 'layout', 'owner'
@@ -43,11 +45,16 @@ class SqliteFile {
   SqliteFile& operator=(const SqliteFile&) = delete;
 
   // Opens an existing data file (native path). Status 0, 12 missing, 30 not
-  // a data file, 85 busy, 2 any other failure.
+  // a data file, 85 busy (also while another process creates or replaces
+  // the file), 2 any other failure.
   static int16_t open(const std::string& path, int busyTimeoutMs, std::unique_ptr<SqliteFile>& out);
   // Creates a data file for fileSpec; an existing file is replaced only when
   // replace is set (otherwise 59). The file appears complete or not at all.
-  static int16_t create(const std::string& path, const FileSpec& fileSpec, bool replace);
+  // While another process has a file under the name open (for a missing
+  // file: the deleted one) it waits up to busyTimeoutMs, then answers 85.
+  // A journal left beside the name by a process that has ended is removed.
+  // Not for a file this process has open.
+  static int16_t create(const std::string& path, const FileSpec& fileSpec, bool replace, int busyTimeoutMs);
   // Sets (or with an empty name clears) the owner name of a closed file.
   static int16_t setOwnerName(const std::string& path, const std::string& owner);
 

@@ -509,5 +509,158 @@ TEST_F(EngineTest, WriteDuringAnotherProcessesLongWriteWaits) {
   killChild(child);
 }
 
+// ---- Creating over an old file's journal, replacing a file in use ----------
+
+// The number of records, read through an engine of its own that closes
+// the file again.
+int64_t recordsIn(const std::string& p) {
+  SqliteEngine engine;
+  Handle h(engine);
+  if (h.open(p) != 0) return -1;
+  return readLe32(h.read(op::kStat, 0).data.data() + 6);
+}
+
+// A child that opens the file through an engine of its own and keeps it
+// open; with records, it stores them first (they stay in the journal).
+pid_t holdOpen(const std::string& p, std::vector<std::string> records = {}) {
+  return runChild([p, records] {
+    auto* other = new SqliteEngine;
+    auto* c = new Handle(*other);
+    if (c->open(p) != 0) ::_exit(1);
+    for (const std::string& r : records)
+      if (c->insert(r) != 0) ::_exit(1);
+  });
+}
+
+// A terminal killed while it had the file open leaves its journal (-wal,
+// -shm); an administrator then deletes the data file. The file created
+// again under that name must start empty, not with the old pages.
+TEST_F(EngineTest, JournalLeftBesideAMissingFileIsNotReplayedIntoANewFile) {
+  Handle h(engine_);
+  std::string fileSpec = specBytes(8, {key({segment(1, 4)})});
+  std::string p = path();
+  ASSERT_EQ(h.create(p, fileSpec), 0);
+  pid_t child = holdOpen(p, {"AAAArec1", "BBBBrec2", "CCCCrec3"});
+  ASSERT_GT(child, 0);
+  killChild(child);
+  ASSERT_TRUE(fileExists(p + "-wal"));
+  ASSERT_EQ(::unlink(p.c_str()), 0);
+
+  ASSERT_EQ(h.create(p, fileSpec), 0);
+  EXPECT_EQ(recordsIn(p), 0);
+  ASSERT_EQ(h.open(p), 0);
+  EXPECT_EQ(h.read(op::kGetFirst, 0).status, status::kEndOfFile);
+  ASSERT_EQ(h.insert("DDDDrec4"), 0);
+  EXPECT_EQ(h.read(op::kGetFirst, 0).data, "DDDDrec4");
+}
+
+// Terminals that start together over a missing file and a journal left
+// beside it: one creates the file, the others find it made (59), and no
+// create removes the journal of a terminal that already works on the file.
+TEST_F(EngineTest, TerminalsCreatingTogetherKeepEveryRecord) {
+  Handle h(engine_);
+  std::string fileSpec = specBytes(8, {key({segment(1, 4)})});
+  std::string p = path();
+  constexpr int kTerminals = 6, kRounds = 5;
+  for (int round = 0; round < kRounds; ++round) {
+    ASSERT_EQ(h.create(p, fileSpec), 0);
+    pid_t killed = holdOpen(p, {"OLD1rec1", "OLD2rec2"});
+    ASSERT_GT(killed, 0);
+    killChild(killed);
+    ASSERT_EQ(::unlink(p.c_str()), 0);
+
+    std::vector<pid_t> children;
+    for (int t = 0; t < kTerminals; ++t) {
+      pid_t pid = ::fork();
+      if (pid == 0) {
+        SqliteEngine engine;
+        Handle c(engine);
+        int16_t st = c.create(p, fileSpec);
+        if (st != 0 && st != status::kFileAlreadyExists) ::_exit(2);
+        if (c.open(p) != 0) ::_exit(3);
+        for (int i = 0; i < 20; ++i)
+          if (c.insert(record(std::string(1, char('A' + t)) + char('a' + i) + "..", 8)) != 0) ::_exit(4);
+        ::_exit(0);
+      }
+      children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+      int st = 0;
+      ::waitpid(pid, &st, 0);
+      EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "round " << round << " status " << st;
+    }
+    EXPECT_EQ(recordsIn(p), kTerminals * 20) << "round " << round;
+    ASSERT_EQ(::unlink(p.c_str()), 0);
+  }
+}
+
+// While a terminal still has the deleted file open, its journal is live:
+// the create waits for it (85 after the busy time) and removes nothing.
+// A file another terminal has just made is not waited for: 59 at once.
+TEST_F(EngineTest, CreateWaitsWhileAnotherProcessHasTheOldFileOpen) {
+  SqliteEngine impatient(100);
+  Handle h(impatient);
+  std::string fileSpec = specBytes(8, {key({segment(1, 4)})});
+  std::string p = path();
+  ASSERT_EQ(h.create(p, fileSpec), 0);
+  pid_t child = holdOpen(p, {"AAAArec1"});
+  ASSERT_GT(child, 0);
+  EXPECT_EQ(h.create(p, fileSpec), status::kFileAlreadyExists);
+  ASSERT_EQ(::unlink(p.c_str()), 0);
+
+  EXPECT_EQ(h.create(p, fileSpec), status::kFileLocked);
+  EXPECT_FALSE(fileExists(p));
+  EXPECT_TRUE(fileExists(p + "-wal"));
+  EXPECT_TRUE(fileExists(p + "-shm"));
+
+  killChild(child);
+  ASSERT_EQ(h.create(p, fileSpec), 0);
+  EXPECT_EQ(recordsIn(p), 0);
+
+  // The same when this process has the deleted file open, whatever way
+  // the name is written.
+  ASSERT_EQ(h.open(p), 0);
+  ASSERT_EQ(h.insert("BBBBrec2"), 0);
+  ASSERT_EQ(::unlink(p.c_str()), 0);
+  EXPECT_EQ(h.create(p.substr(0, p.rfind('/')) + "/./file.dat", fileSpec), status::kFileLocked);
+  EXPECT_TRUE(fileExists(p + "-wal"));
+  EXPECT_EQ(h.read(op::kGetFirst, 0).data, "BBBBrec2");
+}
+
+// Replacing a file other processes have open would leave them working on
+// the unlinked old file, where their writes are lost: refused with 85,
+// whether the other process is a terminal or any SQLite client.
+TEST_F(EngineTest, ReplaceIsRefusedWhileAnotherProcessHasTheFileOpen) {
+  SqliteEngine impatient(100);
+  Handle h(impatient);
+  std::string fileSpec = specBytes(8, {key({segment(1, 4)})});
+  std::string p = path();
+  ASSERT_EQ(h.create(p, fileSpec), 0);
+
+  pid_t child = holdOpen(p, {"AAAArec1"});
+  ASSERT_GT(child, 0);
+  EXPECT_EQ(h.create(p, fileSpec, 0), status::kFileLocked);
+  killChild(child);
+  EXPECT_EQ(recordsIn(p), 1);  // the file and its journal are left as they were
+
+  sqlite3* db = nullptr;
+  child = runChild([p, &db] {
+    if (sqlite3_open(p.c_str(), &db) != SQLITE_OK ||
+        sqlite3_exec(db, "SELECT count(*) FROM records", nullptr, nullptr, nullptr) != SQLITE_OK)
+      ::_exit(1);
+  });
+  ASSERT_GT(child, 0);
+  EXPECT_EQ(h.create(p, fileSpec, 0), status::kFileLocked);
+  killChild(child);
+  EXPECT_EQ(recordsIn(p), 1);
+
+  // Open in this process only: refused too; closed, the file is replaced.
+  ASSERT_EQ(h.open(p), 0);
+  EXPECT_EQ(h.create(p, fileSpec, 0), status::kFileLocked);
+  ASSERT_EQ(h.reset(), 0);
+  EXPECT_EQ(h.create(p, fileSpec, 0), 0);
+  EXPECT_EQ(recordsIn(p), 0);
+}
+
 }  // namespace
 }  // namespace xt
