@@ -190,6 +190,13 @@ int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, 
         created = true;
         continue;
       }
+      // A terminal still has the file that was deleted under this name
+      // open: waited for like a locked file, then looked for again.
+      if (st == status::kFileLocked) {
+        program.console.checkTermination();
+        program.system.pause(3000);
+        continue;
+      }
     }
     if (st == status::kOk) {
       // Every request copies a whole record in and out of the caller's

@@ -87,6 +87,18 @@ TEST_F(DataTest, LockedFileIsRetriedEveryThreeSeconds) {
   EXPECT_EQ(tp.system().pauses, (std::vector<int>{3000, 3000}));
 }
 
+TEST_F(DataTest, CreateRefusedWhileTheOldFileIsInUseIsRetriedEveryThreeSeconds) {
+  writeDictionary("One", specBytes(8, {key({segment(1, 8)})}));
+  // Missing, and a terminal still has the deleted file open, twice.
+  engine.forced = {status::kFileNotFound, status::kFileLocked, status::kFileNotFound, status::kFileLocked};
+  ASSERT_EQ(openDataFile(program, 1, tp.root() + "One", buffer), 0);
+  EXPECT_EQ(tp.system().pauses, (std::vector<int>{3000, 3000}));
+  EXPECT_EQ(engine.operations(),
+            (std::vector<int16_t>{op::kOpen, op::kCreate, op::kOpen, op::kCreate, op::kOpen, op::kCreate, op::kOpen,
+                                  op::kStat}));
+  EXPECT_TRUE(fileExists(tp.root() + "One.dat"));
+}
+
 TEST_F(DataTest, FailedOpenShowsTheMessageResetsAndEndsWithNonzeroCode) {
   writeDictionary("Other", specBytes(8, {key({segment(1, 8)})}));
   ASSERT_EQ(openDataFile(program, 1, tp.root() + "Other", buffer), 0);
