@@ -30,8 +30,10 @@ const char* kHelp = R"(usage: xtdata COMMAND ARGUMENTS
 
   create DATAFILE [DICTIONARY] [--replace]
       Create a data file from its dictionary (default: $TAVROOT/ddf/<base>.xdf).
-      An existing file is kept unless --replace is given. A name without an
-      extension gets ".dat", as the program does.
+      An existing file is kept unless --replace is given. A file that another
+      process (a terminal, an SQLite client) has open is never replaced, and
+      none is created under the name of a deleted one still open. A name
+      without an extension gets ".dat", as the program does.
   stat DATAFILE
       Records, record length, keys with their segments and flags, collating
       sequences.
@@ -160,6 +162,9 @@ int commandCreate(SqliteEngine& engine, const std::vector<std::string>& args) {
   name.resize(256, '\0');
   int16_t st = engine.call(op::kCreate, pb, reinterpret_cast<uint8_t*>(data.data()), length,
                            reinterpret_cast<uint8_t*>(name.data()), int(path.size()), replace ? 0 : -1);
+  if (st == status::kFileLocked)
+    return failed("cannot create " + path + ": " + statusText(st) +
+                  ": another process has the file open; end it and try again");
   if (st) return failed("cannot create " + path + ": " + statusText(st));
   std::printf("created %s from %s\n", path.c_str(), dictionary.c_str());
   return 0;

@@ -28,6 +28,44 @@ grep -A1 '^@' out.txt | grep -q "^0000: 41 41 41 41" || fail "dump order"
 "$x" dump Copy 2>/dev/null | grep -v '^[#@]' > copy.txt
 grep -v '^[#@]' out.txt | diff - copy.txt >/dev/null || fail "reloaded dump differs"
 
+# Another process that keeps the file open: an SQLite client reading its
+# statements from a pipe. hold FILE SQL starts it and waits for SQL's answer.
+hold() {
+  rm -f hold.fifo held.txt
+  mkfifo hold.fifo
+  sqlite3 "$1" < hold.fifo > held.txt &
+  holder=$!
+  exec 3>hold.fifo
+  echo "$2" >&3
+  for _ in $(seq 50); do [ -s held.txt ] && break; sleep 0.1; done
+  [ -s held.txt ] || fail "the SQLite client did not open $1"
+}
+
+if command -v sqlite3 >/dev/null; then
+  # --replace refuses while another process has the file open, and
+  # replaces it once that process has ended.
+  hold Copy.dat "SELECT count(*) FROM records;"
+  "$x" create Copy Op.xdf --replace 2>err.txt; [ $? -eq 1 ] || fail "replaced a file in use"
+  grep -q "status 85.*another process has the file open" err.txt || fail "replace refusal message"
+  exec 3>&-
+  wait "$holder"
+  "$x" stat Copy | grep -q "^records 2" || fail "the refused replace changed the file"
+  "$x" create Copy Op.xdf --replace >/dev/null || fail "replace of a file nobody has open"
+  "$x" stat Copy | grep -q "^records 0" || fail "replace kept the records"
+
+  # A process killed with the file open leaves its journal; the file is then
+  # deleted. The file created anew under the name starts empty.
+  "$x" create Left Op.xdf >/dev/null || fail "create Left"
+  hold Left.dat "INSERT INTO records(data, k0) VALUES(x'41', x'41'), (x'42', x'42'); SELECT 'stored';"
+  kill -9 "$holder"
+  wait "$holder" 2>/dev/null
+  exec 3>&-
+  [ -s Left.dat-wal ] || fail "the killed client left no journal"
+  rm Left.dat
+  "$x" create Left Op.xdf >/dev/null || fail "create over a left journal"
+  "$x" stat Left | grep -q "^records 0" || fail "the left journal was replayed into the new file"
+fi
+
 # Bad input: nonzero exit codes and a message.
 "$x" load Op in.txt 2>err.txt; [ $? -eq 1 ] || fail "duplicate load exit code"
 grep -q "duplicate key" err.txt || fail "duplicate load message"
