@@ -82,6 +82,9 @@ class Editor {
   int cursor_;
   int maxpos_;
   bool redraw_ = false;
+  // The last key came from the mouse. F11, F12 and some Ctrl keys have
+  // codes below 0 too, and must not pass for clicks.
+  bool clicked_ = false;
   std::vector<ChoiceEntry> entries_;
   size_t current_ = 0;
   int descWidth_ = 0;
@@ -151,7 +154,8 @@ int16_t Editor::waitForKey() {
       if (!choiceMode()) console_.setCursorShape(true, console_.insertMode() ? 50 : 100);
       continue;
     }
-    if (key == 0 && button != 0) key = static_cast<int16_t>(-(mouseColumn * 100 + mouseRow));
+    clicked_ = key == 0 && button != 0;
+    if (clicked_) key = static_cast<int16_t>(-(mouseColumn * 100 + mouseRow));
     if (key != 0) break;
   }
   console_.setCursorShape(false, console_.cursorSize());
@@ -400,7 +404,7 @@ bool Editor::filter(int16_t& key) const {
     key = bytesInt16(table.activeTo.substr(pos, 2));
     return true;
   }
-  return key < 0;  // a click elsewhere always ends the field
+  return clicked_;  // a click elsewhere always ends the field
 }
 
 int16_t Editor::run() {
@@ -415,7 +419,7 @@ int16_t Editor::run() {
   for (;;) {
     if (redraw_) redraw();
     key = waitForKey();
-    if (key < 0) {
+    if (clicked_) {
       bool ends = true;
       key = mouseAction(key, ends);
       if (!ends) {

@@ -294,6 +294,18 @@ TEST_F(EditorTest, MouseInsideMovesOutsideEnds) {
   EXPECT_EQ(edit(v), -(33 * 100 + 12));
 }
 
+// Keys whose codes fall below 0 are keys, not clicks: unlisted, they are
+// ignored like any other; listed, they end the field as themselves.
+TEST_F(EditorTest, NegativeKeyCodesAreNotClicks) {
+  std::string v = "abc   ";
+  con().pushKeys({key::kEnd, key::kF11, key::kF12, key::kCtrlPgUp, 'X', key::kEnter});
+  EXPECT_EQ(edit(v), key::kEnter);
+  EXPECT_EQ(v, "abcX  ");
+  con().pushKeys({key::kRight, key::kF11});
+  EXPECT_EQ(edit(v, 1, 0, "0d,1b,8500"), key::kF11);
+  EXPECT_EQ(cursor_, 2);
+}
+
 TEST_F(EditorTest, MouseInAWindowUsesWindowPositions) {
   saveRegion(p(), 3, 20, 12, 60);
   std::string v = "abcdef";
