@@ -300,13 +300,13 @@ FormLoadResult checkOperatorForm(const Program& program, const std::string& path
       pickLanguage(program, "El formulari ", "El formulario ", "O formulario ", "Eth formulari ") + path +
       pickLanguage(program,
                    " ha de tenir tres grups: el codi (1 camp que es pugui escriure), les dades (2 camps) i la"
-                   " confirmaci\xA2 (1 camp d'un car\x85" "cter)." /* ó à */,
+                   " confirmaci\xA2 (1 camp d'un car\x85" "cter)." /* Ã³ Ã  */,
                    " debe tener tres grupos: el c\xA2" "digo (1 campo que se pueda escribir), los datos (2 campos) y la"
-                   " confirmaci\xA2n (1 campo de un car\xA0" "cter)." /* ó ó á */,
+                   " confirmaci\xA2n (1 campo de un car\xA0" "cter)." /* Ã³ Ã³ Ã¡ */,
                    " debe ter tres grupos: o c\xA2" "digo (1 campo que se poida escribir), os datos (2 campos) e a"
-                   " confirmaci\xA2n (1 campo dun car\xA0" "cter)." /* ó ó á */,
+                   " confirmaci\xA2n (1 campo dun car\xA0" "cter)." /* Ã³ Ã³ Ã¡ */,
                    " a d'auer tres grops: eth c\x95" "di (1 camp que se pogue escr\xA1uer), es donades (2 camps) e era"
-                   " confirmacion (1 camp d'un caract\x8A" "r)." /* ò í è */);
+                   " confirmacion (1 camp d'un caract\x8A" "r)." /* Ã² Ã­ Ã¨ */);
   return result;
 }
 

@@ -84,19 +84,19 @@ int main() {
   xt::anchorDirectories(program.settings, xt::currentDirectory());
   if (!program.settings.rootDir.empty() && !xt::changeDirectory(program.settings.rootDir))
     return fatal(program, console,
-                 xt::pickLanguage(program, "No es pot entrar al directori de la instal\xB7laci\xA2 (TAVROOT): " /* ·ó */,
-                                  "No se puede entrar en el directorio de la instalaci\xA2n (TAVROOT): " /* ó */,
-                                  "Non se pode entrar no directorio da instalaci\xA2n (TAVROOT): " /* ó */,
-                                  "Non se p\x95t entrar en direct\x95ri dera installacion (TAVROOT): " /* òò */) +
+                 xt::pickLanguage(program, "No es pot entrar al directori de la instal\xFAlaci\xA2 (TAVROOT): " /* Â·Ã³ */,
+                                  "No se puede entrar en el directorio de la instalaci\xA2n (TAVROOT): " /* Ã³ */,
+                                  "Non se pode entrar no directorio da instalaci\xA2n (TAVROOT): " /* Ã³ */,
+                                  "Non se p\x95t entrar en direct\x95ri dera installacion (TAVROOT): " /* Ã²Ã² */) +
                      program.settings.rootDir);
   // The pop-ups keep the screen under them in the session directory: without
   // it they could not be taken off again.
   if (!program.settings.tempDir.empty() && !xt::writableDirectory(program.settings.tempDir)) {
     std::string message =
-        xt::pickLanguage(program, "No es pot escriure al directori de la sessi\xA2 (TAVTMP): " /* ó */,
-                         "No se puede escribir en el directorio de la sesi\xA2n (TAVTMP): " /* ó */,
-                         "Non se pode escribir no directorio da sesi\xA2n (TAVTMP): " /* ó */,
-                         "Non se p\x95t escr\xA1uer en direct\x95ri dera session (TAVTMP): " /* òíò */) +
+        xt::pickLanguage(program, "No es pot escriure al directori de la sessi\xA2 (TAVTMP): " /* Ã³ */,
+                         "No se puede escribir en el directorio de la sesi\xA2n (TAVTMP): " /* Ã³ */,
+                         "Non se pode escribir no directorio da sesi\xA2n (TAVTMP): " /* Ã³ */,
+                         "Non se p\x95t escr\xA1uer en direct\x95ri dera session (TAVTMP): " /* Ã²Ã­Ã² */) +
         program.settings.tempDir;
     // The message box itself needs a place for the screen under it: the
     // installation root, entered above, for this one message.

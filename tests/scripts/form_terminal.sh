@@ -516,6 +516,13 @@ missing_session() {
   wait_screen a "EXIT=2"
   wait_screen a "TTY-SAME"
   [ ! -e "$inst/nosuch" ] || fail "the missing session directory was created"
+  # An installation root that is not there: said so in the session's
+  # language, then exit code 2.
+  tm send-keys -t a -l "clear; TAVROOT=$inst/nosuch/ TAVTMP=$inst/sessio/ $xtancar; echo EXIT=\$?"
+  tm send-keys -t a Enter
+  wait_screen a "│ No es pot entrar al directori de la instal·lació (TAVROOT): │"
+  keys a Enter
+  wait_screen a "EXIT=2"
   tm kill-session -t a
 }
 
