@@ -21,11 +21,15 @@ constexpr char kEnterModes[] = "\x1b[?1049h\x1b[?7l\x1b[?1036;1039h";
 constexpr char kMouseOn[] = "\x1b[?1000h\x1b[?1006h";
 constexpr char kMouseOff[] = "\x1b[?1006l\x1b[?1000l";
 // Reverse order: colours, cursor shape and visibility, Alt modes, autowrap,
-// alternate screen.
-constexpr char kLeaveModes[] = "\x1b[0m\x1b[0 q\x1b[?25h\x1b[?1036;1039r\x1b[?7h\x1b[?1049l";
+// alternate screen. The screen is cleared first: a terminal without an
+// alternate screen (the Linux console, screen by default) would otherwise
+// keep the form, with the shell's prompt in the middle of it.
+constexpr char kLeaveModes[] = "\x1b[0m\x1b[0 q\x1b[?25h\x1b[?1036;1039r\x1b[?7h\x1b[H\x1b[2J\x1b[?1049l";
 
-constexpr int kTerminationSignals[] = {SIGTERM, SIGHUP, SIGINT};
-constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGQUIT};
+// SIGQUIT ends the program in order too: the record being edited must not
+// stay locked for half an hour because the program was told to quit.
+constexpr int kTerminationSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
+constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 constexpr int kOtherSignals[] = {SIGWINCH, SIGCONT, SIGTSTP};
 
 // State shared with the signal handlers.

@@ -108,8 +108,9 @@ TEST_F(TerminalConsoleTest, RawModeWhileOpenEverythingRestoredAfter) {
   EXPECT_EQ(after.c_iflag, before.c_iflag);
   std::string left = output();
   // Undone in reverse order: mouse, colours and cursor, Alt modes, autowrap,
-  // alternate screen.
-  EXPECT_NE(left.find("\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[0 q\x1b[?25h\x1b[?1036;1039r\x1b[?7h\x1b[?1049l"),
+  // the screen cleared (for terminals without an alternate one), alternate
+  // screen.
+  EXPECT_NE(left.find("\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[0 q\x1b[?25h\x1b[?1036;1039r\x1b[?7h\x1b[H\x1b[2J\x1b[?1049l"),
             std::string::npos)
       << left;
   // The keys typed ahead were thrown away, not left for the shell.
@@ -210,6 +211,12 @@ TEST_F(TerminalConsoleTest, TerminationSignalReachesTheHandler) {
   EXPECT_EQ(got, SIGHUP);
   console_.checkTermination();  // taken once
   EXPECT_EQ(got, SIGHUP);
+
+  // A request to quit ends the program in order as well.
+  got = 0;
+  ::raise(SIGQUIT);
+  console_.checkTermination();
+  EXPECT_EQ(got, SIGQUIT);
 }
 
 TEST_F(TerminalConsoleTest, HangUpEndsLikeSighup) {
