@@ -44,6 +44,7 @@ std::string readDictionary(Program& program, const std::string& base) {
 
 [[noreturn]] void failOpen(Program& program, const std::string& name, int16_t status) {
   showFileError(program, name, status);
+  program.exitMessage = fileProblemText(program, name, std::to_string(status));
   // Files of this program are opened and closed within each operation, so
   // only the data files remain to close.
   (void)resetAllFiles(program);
@@ -57,12 +58,16 @@ void showFileError(Program& program, const std::string& name, int16_t status) {
   showFileProblem(program, 12, name, std::to_string(status));
 }
 
-void showFileProblem(Program& program, int16_t row, const std::string& name, const std::string& reason) {
+std::string fileProblemText(const Program& program, const std::string& name, const std::string& reason) {
   const std::string text = pickLanguage(program, "NO ES POT ACCEDIR AL FITXER ",
                                          "NO SE PUEDE ACCEDER AL FICHERO ",
                                          "NOM SE PODE ACEDER AO FICHEIRO ",
                                          "NON SE P\xE3T ACCEDIR ATH FICH\xD4R " /* Ò, È */);
-  messageBox(program, row, text + name + " (" + reason + ")");
+  return text + name + " (" + reason + ")";
+}
+
+void showFileProblem(Program& program, int16_t row, const std::string& name, const std::string& reason) {
+  messageBox(program, row, fileProblemText(program, name, reason));
   program.console.beep();
   program.console.discardInput();
   waitKey(program);

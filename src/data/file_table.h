@@ -53,6 +53,8 @@ int16_t findFileSlot(const Program& program, int16_t fileId);
 // The message that name cannot be used, with the record manager's status;
 // waits for a key and takes the message off again.
 void showFileError(Program& program, const std::string& name, int16_t status);
+// The text of that message, with any reason in the brackets.
+std::string fileProblemText(const Program& program, const std::string& name, const std::string& reason);
 // The same message on the given row, with any reason in the brackets.
 void showFileProblem(Program& program, int16_t row, const std::string& name, const std::string& reason);
 // Opens name as fileId with the caller's record buffer. A fatal failure

@@ -59,7 +59,11 @@ int main() {
   }
   xt::SqliteEngine engine;
   xt::Program program(console, system, engine);
-  system.setExitHandler([&console] { console.close(); });
+  system.setExitHandler([&console, &program] {
+    console.close();
+    if (!program.exitMessage.empty())
+      std::fprintf(stderr, "xtancar: %s\n", xt::cp850ToUtf8(program.exitMessage).c_str());
+  });
   program.tools.calculator = xt::calculator;
   program.tools.calendar = xt::calendar;
   program.tools.browseList = xt::browseList;

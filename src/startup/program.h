@@ -63,6 +63,10 @@ struct Program {
   FormHooks noHooks;
   FormHooks* hooks;  // the form procedure being run
   ToolHooks tools;
+
+  // Why the program ends early, for main to repeat on the shell's error
+  // output once the terminal is given back (code page 850).
+  std::string exitMessage;
 };
 
 }  // namespace xt

@@ -134,6 +134,8 @@ TEST_F(DataTest, FileWithRecordsLongerThanTheBufferIsRefused) {
   ASSERT_EQ(console.screens.size(), 1u);
   EXPECT_NE(console.screens[0].find("Wide (22)"), std::string::npos) << console.screens[0];
   EXPECT_EQ(program.files.slots[40].fileId, 0);
+  // Kept for the shell once the terminal is given back.
+  EXPECT_EQ(program.exitMessage, "NO ES POT ACCEDIR AL FITXER " + tp.root() + "Wide (22)");
 
   // The same file opens with a buffer that holds its records.
   EXPECT_EQ(openDataFile(program, 2, tp.root() + "Wide", buffer), 0);

@@ -526,6 +526,23 @@ missing_session() {
   tm kill-session -t a
 }
 
+# An operator file that is not a data file: the message until a key, then
+# exit code 1, with the message repeated on the shell's error output.
+unusable_data_file() {
+  local inst; inst=$(fresh_install baddata) || exit 1
+  rm -f "$inst"/Operador.dat-*
+  echo "not a data file" >"$inst/Operador.dat"
+  open_terminal a
+  tm send-keys -t a -l "clear; TAVROOT=$inst/ TAVTMP=$inst/sessio/ $xtancar; echo EXIT=\$?"
+  tm send-keys -t a Enter
+  wait_screen a "│ NO ES POT ACCEDIR AL FITXER $inst/Operador (30) │"
+  keys a Enter
+  wait_screen a "EXIT=1"
+  wait_screen a "xtancar: NO ES POT ACCEDIR AL FITXER $inst/Operador (30)"
+  [ "$(cat "$inst/Operador.dat")" = "not a data file" ] || fail "the unusable file was changed"
+  tm kill-session -t a
+}
+
 # Two terminals (each with its own session directory, hence its own lock
 # identity) on one installation.
 two_terminals() {
@@ -637,6 +654,7 @@ scenario "mouse" mouse_entry
 scenario "calendar and calculator" calendar_and_calculator
 scenario "leave with Esc" leave_with_escape
 scenario "missing session directory" missing_session
+scenario "unusable data file" unusable_data_file
 scenario "two terminals" two_terminals
 scenario "signals" signals
 
