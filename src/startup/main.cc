@@ -34,6 +34,14 @@ std::string tooSmallText(const xt::Program& program, int columns, int rows) {
                           "TERMINAU MASSA PETIT: CAU 80x25, N'A " + size);
 }
 
+// Gives the terminal back and repeats on the shell's error output why the
+// program ends early, if it does.
+void closeTerminal(const xt::Program& program, xt::TerminalConsole& console) {
+  console.close();
+  if (!program.exitMessage.empty())
+    std::fprintf(stderr, "xtancar: %s\n", xt::cp850ToUtf8(program.exitMessage).c_str());
+}
+
 // A start-up failure: shown on the form's screen until a key is pressed,
 // and repeated on the shell's error output once the terminal is restored.
 int fatal(xt::Program& program, xt::TerminalConsole& console, const std::string& message) {
@@ -42,8 +50,8 @@ int fatal(xt::Program& program, xt::TerminalConsole& console, const std::string&
   console.discardInput();
   console.readEvent(-1);
   xt::restoreRegion(program);
-  console.close();
-  std::fprintf(stderr, "xtancar: %s\n", xt::cp850ToUtf8(message).c_str());
+  program.exitMessage = message;
+  closeTerminal(program, console);
   return 2;
 }
 
@@ -59,11 +67,7 @@ int main() {
   }
   xt::SqliteEngine engine;
   xt::Program program(console, system, engine);
-  system.setExitHandler([&console, &program] {
-    console.close();
-    if (!program.exitMessage.empty())
-      std::fprintf(stderr, "xtancar: %s\n", xt::cp850ToUtf8(program.exitMessage).c_str());
-  });
+  system.setExitHandler([&console, &program] { closeTerminal(program, console); });
   program.tools.calculator = xt::calculator;
   program.tools.calendar = xt::calendar;
   program.tools.browseList = xt::browseList;
