@@ -34,7 +34,7 @@ void clearSlot(FileSlot& slot) {
 // The Create specification from the dictionary: a 2-byte length, then that
 // many bytes. A missing, empty or short dictionary gives what there is.
 std::string readDictionary(Program& program, const std::string& base) {
-  std::string path = program.system.env("TAVROOT") + "ddf\\" + base + ".xdf";
+  std::string path = program.settings.rootDir + "ddf\\" + base + ".xdf";
   std::optional<std::string> content = readWholeFile(path);
   if (!content || content->size() < 2) return {};
   int n = static_cast<int16_t>(readLe16(content->data()));

@@ -59,9 +59,9 @@ std::string trimRight(std::string s) {
   return s;
 }
 
-// TAVROOT + "LOCKS": the directory of the lock files of the installation.
+// The installation root + "LOCKS": the directory of the lock files of the installation.
 std::string lockDirectory(const Program& program) {
-  std::string root = program.system.env("TAVROOT");
+  std::string root = program.settings.rootDir;
   if (!root.empty() && root.back() != '/' && root.back() != '\\') root += '/';
   return root + "LOCKS";
 }

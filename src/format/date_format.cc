@@ -58,7 +58,7 @@ std::string fixedLength(const std::string& value, size_t length) {
 
 void loadDateSettings(Program& program) {
   FormatSettings& f = program.format;
-  std::string ini = program.system.env("TAVROOT") + "Vexa.ini";
+  std::string ini = program.settings.rootDir + "Vexa.ini";
   if (f.dateSeparator.size() != 1 || f.dateSeparator[0] == '\0') {
     f.dateSeparator = fixedLength(readIniValue(ini, "Usuari", "DatCaracter"), 1);
     if (f.dateSeparator == " ") f.dateSeparator = "/";

@@ -13,7 +13,7 @@ namespace {
 void loadNumberSettings(Program& program) {
   FormatSettings& f = program.format;
   if (f.decimalChar.size() == 1 && f.decimalChar[0] != '\0') return;
-  std::string ini = program.system.env("TAVROOT") + "Vexa.ini";
+  std::string ini = program.settings.rootDir + "Vexa.ini";
   std::string dec = readIniValue(ini, "Usuari", "DecCaracter");
   std::string mil = readIniValue(ini, "Usuari", "MilCaracter");
   f.decimalChar = dec.empty() || dec[0] == ' ' ? "'" : dec.substr(0, 1);

@@ -133,7 +133,7 @@ void loadSettings(Program& program) {
 
   s.languageCode = fitText(readIniValue(vexaTerm, "Sistema", "Idioma"), 3);
   if (s.languageCode == "   ")
-    s.languageCode = fitText(readIniValue(sys.env("TAVROOT") + "Vexa.ini", "Usuari", "Idioma"), 3);
+    s.languageCode = fitText(readIniValue(s.rootDir + "Vexa.ini", "Usuari", "Idioma"), 3);
 
   if (!sys.env("HTTP_USER_AGENT").empty() || !sys.env("HTTP_ACCEPT").empty())
     s.hostKind = "CGI";

@@ -204,8 +204,10 @@ expect_locks() {
 # --- Scenarios ----------------------------------------------------------
 
 failures=0
+# XT_SCENARIO=text runs only the scenarios whose name contains text.
 scenario() {
   scenario=$1
+  [[ "$1" == *"${XT_SCENARIO:-}"* ]] || return 0
   ("$2") || failures=$((failures + 1))
   tm kill-session -t a 2>/dev/null
   tm kill-session -t b 2>/dev/null
@@ -600,6 +602,42 @@ two_terminals() {
   leave_form b
 }
 
+# TAVROOT and TAVTMP relative to the directory the program is started in:
+# the missing operator file is made from the dictionary, the record lock,
+# db.log and .HTPASSWD land in the installation, and Vexa.ini's decimal
+# character reaches the calculator.
+relative_root() {
+  local inst; inst=$(fresh_install relative) || exit 1
+  rm -f "$inst"/Operador.dat*
+  open_terminal a
+  typed a "clear; cd $work; TAVROOT=relative/ TAVTMP=relative/sessio/ $xtancar; echo EXIT=\$?"
+  keys a Enter
+  wait_row a 1 "MANTENIMENT D'OPERADORS" "start"
+  in_group1 a
+  typed a PAU
+  keys a Enter
+  in_group2 a
+  expect_locks "$inst" "K PAU/" "while editing"
+  keys a M-x
+  wait_row a 25 "└────────────────────────┘" "calculator"
+  typed a "1.5"
+  wait_row a 24 "│                   1,5  │" "the decimal character of Vexa.ini"
+  keys a Escape
+  wait_row_not a 25 "└"
+  typed a "Pau R"
+  keys a Enter
+  wait_row a 8 "◄GENERAL   ►"
+  keys a Enter
+  in_group1 a "after storing"
+  expect_record "$inst" PAU "Pau R   |00" "stored"
+  expect_log "$inst" "$log_insert$log_update"
+  expect_locks "$inst" "" "after storing"
+  expect_htpasswd "$inst" PAU >/dev/null
+  keys a Escape
+  wait_screen a "EXIT=0"
+  [ ! -e "$work/LOCKS" ] && [ ! -e "$work/db.log" ] || fail "files written outside the installation"
+}
+
 # A termination signal while an operator is edited: the terminal is
 # restored, the lock released, a code created for this pass removed again,
 # an existing record left as it was.
@@ -657,6 +695,7 @@ scenario "missing session directory" missing_session
 scenario "unusable data file" unusable_data_file
 scenario "two terminals" two_terminals
 scenario "signals" signals
+scenario "relative TAVROOT and TAVTMP" relative_root
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures scenario(s) failed"
