@@ -21,6 +21,7 @@ constexpr int kKeyBufferSize = 256;
 constexpr int kMaxNameLength = 255;
 
 void clearSlot(FileSlot& slot) {
+  slot.inUse = false;
   slot.fileId = 0;
   std::memset(slot.positionBlock, 0, sizeof slot.positionBlock);
   slot.recordLength = 0;
@@ -146,9 +147,9 @@ DataFileName splitDataFileName(const std::string& name) {
 int16_t findFileSlot(const Program& program, int16_t fileId) {
   int16_t freeSlot = 0;
   for (int16_t s = 1; s <= kFileSlots; ++s) {
-    int16_t id = program.files.slots[s].fileId;
-    if (id == fileId && fileId != 0) return s;
-    if (id == 0) freeSlot = s;
+    const FileSlot& slot = program.files.slots[s];
+    if (!slot.inUse) freeSlot = s;
+    else if (slot.fileId == fileId) return s;
   }
   return static_cast<int16_t>(-freeSlot);
 }
@@ -160,6 +161,7 @@ int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, 
   int16_t s = static_cast<int16_t>(-r);
   FileSlot& slot = program.files.slots[s];
   clearSlot(slot);
+  slot.inUse = true;
   slot.fileId = fileId;
   slot.recordAddress = record.data();
   slot.recordCapacity = record.size();

@@ -21,7 +21,8 @@ constexpr int kDataBufferSize = 1536;
 constexpr int kFileSlots = 40;
 
 struct FileSlot {
-  int16_t fileId = 0;  // 0 = free
+  bool inUse = false;  // a file is open in the slot (any identifier, 0 too)
+  int16_t fileId = 0;
   uint8_t positionBlock[kPositionBlockSize] = {};
   uint8_t* recordAddress = nullptr;  // the caller's record buffer
   size_t recordCapacity = 0;         // its size in bytes
@@ -49,6 +50,7 @@ struct DataFileName {
 DataFileName splitDataFileName(const std::string& name);
 
 // The slot holding fileId (1..40), else minus the highest free slot, else 0.
+// Every identifier is looked up alike, 0 included.
 int16_t findFileSlot(const Program& program, int16_t fileId);
 // The message that name cannot be used, with the record manager's status;
 // waits for a key and takes the message off again.

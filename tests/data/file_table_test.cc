@@ -45,9 +45,23 @@ TEST_F(DataTest, SlotsFillFromFortyDownAndRefuseRepeatsAndOverflow) {
   EXPECT_EQ(program.files.slots[40].fileId, 52);
   EXPECT_EQ(program.files.slots[40].recordLength, 8);
 
-  for (int s = 1; s <= 38; ++s) program.files.slots[s].fileId = int16_t(100 + s);
+  for (int s = 1; s <= 38; ++s) {
+    program.files.slots[s].inUse = true;
+    program.files.slots[s].fileId = int16_t(100 + s);
+  }
   EXPECT_EQ(findFileSlot(program, 9), 0);
   EXPECT_EQ(openDataFile(program, 9, tp.root() + "One", buffer), kStatusNoFreeSlot);
+}
+
+TEST_F(DataTest, IdentifierZeroHoldsItsSlotLikeAnyOther) {
+  writeDictionary("One", specBytes(8, {key({segment(1, 8)})}));
+  ASSERT_EQ(openDataFile(program, 0, tp.root() + "One", buffer), 0);
+  EXPECT_EQ(findFileSlot(program, 0), 40);
+  EXPECT_EQ(openDataFile(program, 0, tp.root() + "One", buffer), kStatusAlreadyOpen);
+  ASSERT_EQ(openDataFile(program, 5, tp.root() + "One", buffer), 0);
+  EXPECT_EQ(findFileSlot(program, 5), 39);
+  ASSERT_EQ(resetAllFiles(program), 0);
+  EXPECT_EQ(findFileSlot(program, 0), -40);
 }
 
 TEST_F(DataTest, MissingFileIsCreatedFromTheDictionaryUnderTheRoot) {
