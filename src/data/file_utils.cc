@@ -57,18 +57,18 @@ int16_t deleteMatching(std::string path) {
   std::string dir = cut == std::string::npos ? "" : path.substr(0, cut + 1);
   std::string pattern = cut == std::string::npos ? path : path.substr(cut + 1);
 
+  // Only files match: a directory (or device) never does.
   if (!hasWildcard(pattern)) {
-    if (!pathExists(path)) return kErrorNoMatch;
-    if (!fileExists(path)) return 0;  // a directory (or device) is matched and left alone
+    if (!fileExists(path)) return kErrorNoMatch;
     return errorNumber(removeFile(path));
   }
   bool matched = false;
   for (const std::string& name : listDirectory(dir.empty() ? "." : dir)) {
     if (!wildcardMatch(pattern.c_str(), name.c_str())) continue;
     if (name[0] == '.' && pattern[0] != '.') continue;  // hidden
-    matched = true;
     std::string full = nativePath(dir) + name;
     if (!fileExists(full)) continue;
+    matched = true;
     if (int16_t err = errorNumber(removeFile(full))) return err;
   }
   return matched ? 0 : kErrorNoMatch;

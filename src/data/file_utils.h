@@ -16,7 +16,7 @@ constexpr int16_t kErrorPathNotFound = 76;   // a directory of the path is missi
 
 // Deletes the files that path names or matches ("*" and "?" wildcards in
 // the last component, "*.*" added when it ends in a separator; directories
-// and dot-files matched by a wildcard are left alone). When nothing matched,
+// never match, nor do dot-files for a wildcard). When no file matched,
 // deletes the files inside path as a directory and then the directory.
 // 0 on success, else an error number (53 when nothing matched).
 int16_t deletePath(const std::string& path);

@@ -203,6 +203,8 @@ FileResult renamePath(std::string_view from, std::string_view to, bool replace) 
       return {};
     }
     if (errno == EEXIST) return FileResult::fromErrno(EEXIST, b);
+    // A missing source is reported as such, whatever the target.
+    if (!existsExactly(a)) return FileResult::fromErrno(ENOENT, a);
     if (pathExists(b)) return FileResult::fromErrno(EEXIST, b);
   }
   if (::rename(a.c_str(), b.c_str()) != 0) return FileResult::fromErrno(errno, a);

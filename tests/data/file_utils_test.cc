@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "platform/files.h"
 #include "testing/test_program.h"
 
@@ -58,7 +60,9 @@ TEST(RenameFile, NeverReplacesAnExistingFile) {
   EXPECT_EQ(renameFile(dir / "a", dir / "c"), 0);
   EXPECT_FALSE(fileExists(dir / "a"));
   EXPECT_EQ(dir.read("c"), "A");
-  EXPECT_NE(renameFile(dir / "missing", dir / "d"), 0);
+  EXPECT_EQ(renameFile(dir / "missing", dir / "d"), ENOENT);
+  EXPECT_EQ(renameFile(dir / "missing", dir / "b"), ENOENT);  // not "exists"
+  EXPECT_EQ(renameFile(dir / "c", dir / "b"), EEXIST);
 }
 
 TEST(DeletePath, FilesPatternsAndDirectories) {
@@ -80,9 +84,13 @@ TEST(DeletePath, FilesPatternsAndDirectories) {
   // No match: there is then no directory of that name to remove either.
   EXPECT_EQ(deletePath(dir / "d/*.zip"), kErrorPathNotFound);
 
-  // A directory named as a file is left alone.
+  // A directory is never a match: a pattern that finds only directories
+  // matches nothing; a directory named as a file goes with its files.
+  dir.write("p/only/x", "6");
+  EXPECT_EQ(deletePath(dir / "p/*.*"), kErrorPathNotFound);
+  EXPECT_TRUE(fileExists(dir / "p/only/x"));
   EXPECT_EQ(deletePath(dir / "d/sub"), 0);
-  EXPECT_TRUE(fileExists(dir / "d/sub/x"));
+  EXPECT_FALSE(pathExists(dir / "d/sub"));
 
   // Ending in a separator: the files inside, then the empty directory.
   dir.write("e/f1", "1");
