@@ -275,9 +275,8 @@ int16_t SqliteEngine::update(Request& r) {
     return status::kKeyBufferTooShort;
   std::string record;
   if (!recordFrom(fileSpec, r.data, r.dataLength, record)) return status::kDataBufferLength;
-  if (c->file->lockedByOther(c->id, handle)) return status::kRecordLocked;
   StoredRecord rec;
-  if (int16_t st = c->file->update(c->id, record, keyPath, rec)) return st;
+  if (int16_t st = c->file->update(c->id, record, keyPath, handle, rec)) return st;
   releaseLock(*c, c->id);
   return deliver(r, *c, rec, keyPath);
 }
@@ -287,8 +286,7 @@ int16_t SqliteEngine::remove(Request& r) {
   Cursor* c = cursorOf(r.positionBlock, &handle);
   if (!c) return status::kFileNotOpen;
   if (!c->positioned || c->deleted) return status::kInvalidPositioning;
-  if (c->file->lockedByOther(c->id, handle)) return status::kRecordLocked;
-  if (int16_t st = c->file->remove(c->id)) return st;
+  if (int16_t st = c->file->remove(c->id, handle)) return st;
   releaseLock(*c, c->id);
   c->deleted = true;  // the place stays, so Next and Previous go on from it
   return status::kOk;

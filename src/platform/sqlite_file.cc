@@ -438,12 +438,14 @@ int16_t SqliteFile::nextSequence(int64_t& sequence) {
   return rc == SQLITE_DONE ? 0 : busyOr(rc, 2);
 }
 
-int16_t SqliteFile::update(int64_t id, const std::string& record, int key, StoredRecord& out) {
+int16_t SqliteFile::update(int64_t id, const std::string& record, int key, uint32_t owner,
+                           StoredRecord& out) {
   if (int16_t st = begin()) return st;
   auto fail = [&](int16_t status) {
     rollback();
     return status;
   };
+  if (lockedByOther(id, owner)) return fail(84);
   std::string sql = "SELECT data";
   for (size_t k = 0; k < spec_.keys.size(); ++k) sql += ", " + col("k", int(k)) + ", " + col("s", int(k));
   sqlite3_stmt* read = statement(kReadAll, sql + " FROM records WHERE id = ?1");
@@ -509,8 +511,12 @@ int16_t SqliteFile::update(int64_t id, const std::string& record, int key, Store
   return 0;
 }
 
-int16_t SqliteFile::remove(int64_t id) {
+int16_t SqliteFile::remove(int64_t id, uint32_t owner) {
   if (int16_t st = begin()) return st;
+  if (lockedByOther(id, owner)) {
+    rollback();
+    return 84;
+  }
   sqlite3_stmt* st = statement(kDelete, "DELETE FROM records WHERE id = ?1");
   sqlite3_bind_int64(st, 1, id);
   int rc = sqlite3_step(st);

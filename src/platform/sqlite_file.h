@@ -69,9 +69,12 @@ class SqliteFile {
   // 85 busy. id and the images on key come back in out.
   int16_t insert(std::string& record, int key, StoredRecord& out);
   // Rewrites record id. 0, 5 duplicate, 10 a non-modifiable key changed,
-  // 8 the record is gone, 85 busy.
-  int16_t update(int64_t id, const std::string& record, int key, StoredRecord& out);
-  int16_t remove(int64_t id);
+  // 8 the record is gone, 84 another owner holds its lock, 85 busy. The
+  // lock is looked at inside the write transaction, so no lock taken
+  // between the look and the write is overlooked.
+  int16_t update(int64_t id, const std::string& record, int key, uint32_t owner, StoredRecord& out);
+  // Deletes record id: 0, 8 gone, 84 locked by another owner, 85 busy.
+  int16_t remove(int64_t id, uint32_t owner);
   int64_t recordCount();
 
   // Record locks: fcntl byte-range locks on the sidecar at offset = id,

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <thread>
 
 #include "engine_test_util.h"
 #include "testing/test_program.h"
@@ -480,33 +481,88 @@ TEST_F(EngineTest, LocksBetweenPositionBlocksOfOneProcess) {
   EXPECT_EQ(a.call(op::kInsert + 200, "CCCCrec4", "", 0).status, status::kInvalidOperation);
 }
 
+// A child holding the file's write lock (a transaction of a connection of
+// its own) until the parent tells it, through the returned descriptor, to
+// run then and commit.
+struct WriteHolder {
+  pid_t pid = -1;
+  int go = -1;
+};
+WriteHolder holdWriteLock(const std::string& p, const std::function<void()>& then = [] {}) {
+  int fds[2];
+  if (::pipe(fds) != 0) return {};
+  sqlite3* db = nullptr;
+  WriteHolder holder;
+  holder.pid = runChild(
+      [p, &db] {
+        if (sqlite3_open(p.c_str(), &db) != SQLITE_OK ||
+            sqlite3_exec(db, "BEGIN IMMEDIATE; INSERT OR REPLACE INTO file_info VALUES('probe', 1);", nullptr,
+                         nullptr, nullptr) != SQLITE_OK)
+          ::_exit(1);
+      },
+      [&db, fds, then] {
+        char go = 0;
+        (void)!::read(fds[0], &go, 1);
+        then();
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+      });
+  ::close(fds[0]);
+  holder.go = fds[1];
+  return holder;
+}
+
+// Tells the holder to go on after a moment, from another thread, while
+// this one is already waiting for the write lock.
+std::thread releaseSoon(const WriteHolder& holder) {
+  return std::thread([fd = holder.go] {
+    ::usleep(300 * 1000);
+    (void)!::write(fd, "g", 1);
+    ::close(fd);
+  });
+}
+
 TEST_F(EngineTest, WriteDuringAnotherProcessesLongWriteWaits) {
   Handle h(engine_);
   ASSERT_EQ(h.create(path(), specBytes(8, {key({segment(1, 4)})})), 0);
   ASSERT_EQ(h.open(path()), 0);
   std::string p = path();
-  // The child holds the write lock for a while, then commits and ends.
-  sqlite3* db = nullptr;
-  pid_t child = runChild(
-      [p, &db] {
-        if (sqlite3_open(p.c_str(), &db) != SQLITE_OK ||
-            sqlite3_exec(db, "BEGIN IMMEDIATE; INSERT INTO file_info VALUES('probe', 1);", nullptr,
-                         nullptr, nullptr) != SQLITE_OK)
-          ::_exit(1);
-      },
-      [&db] {
-        ::usleep(800 * 1000);
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-      });
-  ASSERT_GT(child, 0);
+  WriteHolder holder = holdWriteLock(p);
+  ASSERT_GT(holder.pid, 0);
   SqliteEngine impatient(100);
   Handle quick(impatient);
   ASSERT_EQ(quick.open(p), 0);
-  EXPECT_EQ(quick.insert("XXXXrec0"), status::kFileLocked);
+  EXPECT_EQ(quick.insert("XXXXrec0"), status::kFileLocked);  // held until told
 
+  std::thread release = releaseSoon(holder);
   EXPECT_EQ(h.insert("AAAArec1"), 0);  // waits for the commit
+  release.join();
   EXPECT_EQ(readLe32(h.read(op::kStat, 0).data.data() + 6), 1u);
-  killChild(child);
+  killChild(holder.pid);
+}
+
+// Another process locks the record while this one waits to write it: the
+// lock is seen inside the write transaction, not overlooked by a look taken
+// before it.
+TEST_F(EngineTest, RecordLockedWhileWaitingForTheWriteLockIsHonoured) {
+  Handle h(engine_);
+  ASSERT_EQ(h.create(path(), specBytes(8, {key({segment(1, 4)})})), 0);
+  ASSERT_EQ(h.open(path()), 0);
+  ASSERT_EQ(h.insert("AAAArec1"), 0);
+  const std::string p = path();
+  for (int16_t operation : {op::kUpdate, op::kDelete}) {
+    ASSERT_EQ(h.read(op::kGetEqual, 0, "AAAA").status, 0);
+    WriteHolder holder = holdWriteLock(p, [p] {
+      auto* other = new SqliteEngine;  // kept: closing would drop the lock
+      auto* c = new Handle(*other);
+      if (c->open(p) != 0 || c->read(op::kGetEqual + 200, 0, "AAAA").status != 0) ::_exit(1);
+    });
+    ASSERT_GT(holder.pid, 0);
+    std::thread release = releaseSoon(holder);
+    EXPECT_EQ(h.call(operation, "AAAAnew!", "", 0).status, status::kRecordLocked) << operation;
+    release.join();
+    killChild(holder.pid);
+    EXPECT_EQ(h.read(op::kGetEqual, 0, "AAAA").data, "AAAArec1") << operation;
+  }
 }
 
 // ---- Creating over an old file's journal, replacing a file in use ----------
