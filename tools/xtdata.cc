@@ -75,7 +75,7 @@ std::string statusText(int16_t st) {
       {2, "I/O error"}, {3, "file not open"}, {5, "duplicate key value"}, {12, "file not found"},
       {22, "data buffer too short"}, {26, "bad number of keys"}, {27, "key outside the record"},
       {28, "bad record length"}, {29, "bad key length"}, {30, "not a data file"},
-      {45, "unsupported key type or flags"}, {48, "bad collating sequence"}, {51, "wrong owner name"},
+      {45, "unsupported key type or flags"}, {46, "the file is read-only for this user"}, {48, "bad collating sequence"}, {51, "wrong owner name"},
       {59, "the file exists already"}, {84, "record locked"}, {85, "file locked"}};
   auto it = names.find(st);
   return "status " + std::to_string(st) + (it == names.end() ? "" : std::string(" (") + it->second + ")");

@@ -93,8 +93,12 @@ bool otherConnections(const std::string& path) {
 
 class LockFile {
  public:
-  explicit LockFile(const std::string& path)
-      : fd_(::open((path + ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {}
+  // readOnly: a user who may only read the data file may not be able to
+  // write its sidecar either; shared locks need only reading.
+  explicit LockFile(const std::string& path, bool readOnly = false)
+      : fd_(::open((path + ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
+    if (fd_ < 0 && readOnly) fd_ = ::open((path + ".lck").c_str(), O_RDONLY | O_CLOEXEC);
+  }
   ~LockFile() {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -107,6 +111,27 @@ class LockFile {
   int fd_;
 };
 
+// A file this user may not write (its -wal and -shm do not count) is
+// opened for reading only.
+bool readOnlyFor(const std::string& path) { return ::access(path.c_str(), W_OK) != 0; }
+
+// A reader that may not write the data file leaves its own -wal and -shm
+// behind (owned by it, empty); whoever may write the file cannot use them.
+// When no process is connected and the -wal holds nothing, they are
+// removed before connecting. A -wal with content is never touched: it may
+// hold the last writes of a terminal that was killed. Needs byte 0 of the
+// sidecar held exclusively.
+void removeUnusableEmptyJournal(const std::string& path) {
+  const std::string wal = path + "-wal", shm = path + "-shm";
+  struct stat st {};
+  bool walEmpty = ::stat(wal.c_str(), &st) != 0 || st.st_size == 0;
+  bool unusable = (::access(wal.c_str(), F_OK) == 0 && ::access(wal.c_str(), W_OK) != 0) ||
+                  (::access(shm.c_str(), F_OK) == 0 && ::access(shm.c_str(), W_OK) != 0);
+  if (!walEmpty || !unusable || otherConnections(path)) return;
+  ::unlink(wal.c_str());
+  ::unlink(shm.c_str());
+}
+
 }  // namespace
 
 SqliteFile::~SqliteFile() {
@@ -118,15 +143,23 @@ SqliteFile::~SqliteFile() {
 int16_t SqliteFile::open(const std::string& path, int busyTimeoutMs, std::unique_ptr<SqliteFile>& out) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 12;
+  const bool readOnly = readOnlyFor(path);
   // Held from before the connection: a create or replace under the name
   // finishes first, and none starts while the file is open here.
-  LockFile lock(path);
+  LockFile lock(path, readOnly);
   if (lock.fd() < 0) return 2;
+  if (!readOnly && setRangeLock(lock.fd(), kOpenLockByte, F_WRLCK)) {
+    removeUnusableEmptyJournal(path);
+    setRangeLock(lock.fd(), kOpenLockByte, F_RDLCK);  // exclusive becomes shared
+  }
   if (!waitRangeLock(lock.fd(), kOpenLockByte, F_RDLCK, busyTimeoutMs)) return 85;
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  int rc = sqlite3_open_v2(path.c_str(), &db,
+                           (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
   std::unique_ptr<SqliteFile> file(new SqliteFile(db));
   file->lockFd_ = lock.release();
+  file->readOnly_ = readOnly;
   if (rc != SQLITE_OK) return 2;
   file->busyTimeoutMs_ = busyTimeoutMs;
   sqlite3_busy_timeout(db, busyTimeoutMs);
@@ -384,6 +417,7 @@ int16_t SqliteFile::fillAutoIncrement(std::string& record) {
 }
 
 int16_t SqliteFile::insert(std::string& record, int key, StoredRecord& out) {
+  if (readOnly_) return 46;
   if (int16_t st = begin()) return st;
   if (int16_t st = fillAutoIncrement(record)) {
     rollback();
@@ -440,6 +474,7 @@ int16_t SqliteFile::nextSequence(int64_t& sequence) {
 
 int16_t SqliteFile::update(int64_t id, const std::string& record, int key, uint32_t owner,
                            StoredRecord& out) {
+  if (readOnly_) return 46;
   if (int16_t st = begin()) return st;
   auto fail = [&](int16_t status) {
     rollback();
@@ -512,6 +547,7 @@ int16_t SqliteFile::update(int64_t id, const std::string& record, int key, uint3
 }
 
 int16_t SqliteFile::remove(int64_t id, uint32_t owner) {
+  if (readOnly_) return 46;
   if (int16_t st = begin()) return st;
   if (lockedByOther(id, owner)) {
     rollback();
@@ -549,6 +585,7 @@ int64_t SqliteFile::recordCount() {
 }
 
 int16_t SqliteFile::lockRecord(int64_t id, uint32_t owner, bool wait) {
+  if (readOnly_) return 46;  // a lock is taken to write the record
   auto it = lockOwners_.find(id);
   if (it != lockOwners_.end()) return it->second == owner ? 0 : 84;
   if (!waitRangeLock(lockFd_, id, F_WRLCK, wait ? busyTimeoutMs_ : 0)) return 84;

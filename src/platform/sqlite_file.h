@@ -44,9 +44,10 @@ class SqliteFile {
   SqliteFile(const SqliteFile&) = delete;
   SqliteFile& operator=(const SqliteFile&) = delete;
 
-  // Opens an existing data file (native path). Status 0, 12 missing, 30 not
-  // a data file, 85 busy (also while another process creates or replaces
-  // the file), 2 any other failure.
+  // Opens an existing data file (native path); one this user may not write
+  // is opened for reading, and its writes and record locks answer 46.
+  // Status 0, 12 missing, 30 not a data file, 85 busy (also while another
+  // process creates or replaces the file), 2 any other failure.
   static int16_t open(const std::string& path, int busyTimeoutMs, std::unique_ptr<SqliteFile>& out);
   // Creates a data file for fileSpec; an existing file is replaced only when
   // replace is set (otherwise 59). The file appears complete or not at all.
@@ -66,7 +67,7 @@ class SqliteFile {
   // The record with the given id, with its image on key. 0, 43 none.
   int16_t readById(int64_t id, int key, StoredRecord& out);
   // Inserts record (autoincrement fields filled in place). 0, 5 duplicate,
-  // 85 busy. id and the images on key come back in out.
+  // 46 read-only, 85 busy. id and the images on key come back in out.
   int16_t insert(std::string& record, int key, StoredRecord& out);
   // Rewrites record id. 0, 5 duplicate, 10 a non-modifiable key changed,
   // 8 the record is gone, 84 another owner holds its lock, 85 busy. The
@@ -104,6 +105,7 @@ class SqliteFile {
   std::string owner_;
   std::vector<sqlite3_stmt*> statements_;
   int lockFd_ = -1;
+  bool readOnly_ = false;
   std::map<int64_t, uint32_t> lockOwners_;
   int64_t cachedCount_ = -1;
   int64_t countVersion_ = -1;

@@ -565,6 +565,70 @@ TEST_F(EngineTest, RecordLockedWhileWaitingForTheWriteLockIsHonoured) {
   }
 }
 
+// ---- A user who may read the file but not write it ---------------------------
+
+// Runs body in a child process as another user: as root, uid (nobody by
+// default); otherwise as this user, who is then the reader. Its return is
+// the exit status.
+int asUser(uid_t uid, const std::function<int()>& body) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::geteuid() == 0 && (::setgid(uid) != 0 || ::setuid(uid) != 0)) ::_exit(100);
+    ::_exit(body());
+  }
+  int st = 0;
+  ::waitpid(pid, &st, 0);
+  return WIFEXITED(st) ? WEXITSTATUS(st) : 255;
+}
+
+TEST_F(EngineTest, ReadOnlyFileOpensForReadingAndRefusesWrites) {
+  const bool root = ::geteuid() == 0;
+  const uid_t reader = 65534, writer = 1;
+  ::chmod(dir_.path().c_str(), 0777);
+  const std::string p = path();
+  {
+    Handle h(engine_);
+    ASSERT_EQ(h.create(p, specBytes(8, {key({segment(1, 4)})})), 0);
+    ASSERT_EQ(h.open(p), 0);
+    ASSERT_EQ(h.insert("AAAArec1"), 0);
+    ASSERT_EQ(h.reset(), 0);
+  }
+  // The file belongs to the writer (as root) and only its owner may write it.
+  if (root) {
+    ASSERT_EQ(::chown(p.c_str(), writer, writer), 0);
+    ASSERT_EQ(::chown((p + ".lck").c_str(), writer, writer), 0);
+  }
+  ASSERT_EQ(::chmod(p.c_str(), root ? 0644 : 0444) + ::chmod((p + ".lck").c_str(), 0644), 0);
+
+  int read = asUser(reader, [p] {
+    SqliteEngine engine;
+    Handle h(engine);
+    if (h.open(p) != 0) return 1;
+    testutil::Reply r = h.read(op::kGetEqual, 0, "AAAA");
+    if (r.status != 0 || r.data != "AAAArec1") return 2;
+    if (h.insert("BBBBrec2") != status::kAccessDenied) return 3;
+    if (h.call(op::kUpdate, "AAAAnew!", "", 0).status != status::kAccessDenied) return 4;
+    if (h.call(op::kDelete, "", "", 0).status != status::kAccessDenied) return 5;
+    if (h.read(op::kGetEqual + 200, 0, "AAAA").status != status::kAccessDenied) return 6;
+    return 0;
+  });
+  EXPECT_EQ(read, 0);
+
+  // What the reader left beside the file does not keep its owner from
+  // writing it.
+  if (!root) {
+    ASSERT_EQ(::chmod(p.c_str(), 0644), 0);
+  }
+  int wrote = asUser(writer, [p] {
+    SqliteEngine engine;
+    Handle h(engine);
+    if (h.open(p) != 0) return 1;
+    if (h.insert("BBBBrec2") != 0) return 2;
+    return h.read(op::kGetEqual, 0, "BBBB").status == 0 ? 0 : 3;
+  });
+  EXPECT_EQ(wrote, 0);
+}
+
 // ---- Creating over an old file's journal, replacing a file in use ----------
 
 // The number of records, read through an engine of its own that closes
