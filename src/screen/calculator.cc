@@ -199,13 +199,65 @@ std::string stateText(const CalcState& s) {
 
 double powerOfTen(int n) { return std::pow(10.0, n); }
 
-// Rounds to a whole number with ties to the even neighbour; for negative
-// numbers the fraction is negative and nothing is added.
+// Rounds a number of no sign to a whole number, with ties to the even
+// neighbour.
 double roundTiesEven(double x) {
   double t = std::trunc(x);
   double f = x - t;
   if (f > 0.5 || (f == 0.5 && std::fmod(t, 2.0) == 1.0)) t += 1;
   return t;
+}
+
+// The digits that show for a number at the given decimals, without sign,
+// point or leading zeros ("0" for zero); "" for an infinite or undefined
+// number. The rounding is the display's own (halves to even on the scaled
+// magnitude), so the digits are those on the screen.
+std::string shownDigits(double value, int decimals) {
+  double scaled = roundTiesEven(std::fabs(value) * powerOfTen(decimals));
+  if (!std::isfinite(scaled)) return "";
+  char buf[400];  // the largest double has 309 digits
+  std::snprintf(buf, sizeof buf, "%.0f", scaled);
+  return buf;
+}
+
+// The double nearest to the decimal number with these digits, the last
+// `decimals` of them after the point: 1234 with 3 decimals is 1.234.
+double fromDigits(bool negative, std::string digits, int decimals) {
+  if (digits.size() <= static_cast<size_t>(decimals)) {
+    digits.insert(0, static_cast<size_t>(decimals) + 1 - digits.size(), '0');
+  }
+  digits.insert(digits.size() - static_cast<size_t>(decimals), 1, '.');
+  double v = 0;
+  std::from_chars(digits.data(), digits.data() + digits.size(), v);
+  return negative ? -v : v;
+}
+
+// The number shown, rounded to two decimals on its decimal digits rather
+// than on its binary value: a half goes to the even neighbour (0.125 gives
+// 0.12, 0.375 gives 0.38, 2.345 gives 2.34), and a negative number rounds
+// as its magnitude does (-0.129 gives -0.13).
+double roundToCents(double value, int decimals) {
+  std::string digits = shownDigits(value, decimals);
+  if (digits.empty()) return value;  // infinite or undefined: it stays so
+  if (decimals > 2) {
+    const size_t dropped = static_cast<size_t>(decimals - 2);
+    if (digits.size() <= dropped) digits.insert(0, dropped + 1 - digits.size(), '0');
+    const std::string rest = digits.substr(digits.size() - dropped);
+    digits.resize(digits.size() - dropped);
+    const int half = rest.compare("5" + std::string(dropped - 1, '0'));
+    if (half > 0 || (half == 0 && (digits.back() - '0') % 2 == 1)) {
+      size_t k = digits.size();
+      while (k > 0 && digits[k - 1] == '9') digits[--k] = '0';
+      if (k == 0) {
+        digits.insert(0, 1, '1');
+      } else {
+        ++digits[k - 1];
+      }
+    }
+    decimals = 2;
+  }
+  double rounded = fromDigits(std::signbit(value), digits, decimals);
+  return rounded == 0 ? 0.0 : rounded;  // no negative zero on the display
 }
 
 // x cut to the given decimals toward zero, with a scaled value that is a
@@ -453,7 +505,7 @@ class Calculator {
         redrawFromScratch();
       }
     } else if (key == "R") {
-      s_.entry = roundTiesEven(s_.entry * 100) / 100;
+      s_.entry = roundToCents(s_.entry, s_.decimals);
       s_.accumulator = s_.entry;
       s_.hasPoint = true;
       s_.decimals = 2;

@@ -17,8 +17,12 @@ const std::string kTop = border("\xDA", "\xBF");
 const std::string kSeparator = border("\xC3", "\xB4");
 const std::string kBottom = border("\xC0", "\xD9");
 
-// A number as the calculator shows it: 22 columns, right-aligned.
-std::string num(const std::string& text) { return std::string(22 - text.size(), ' ') + text; }
+// A number as the calculator shows it: 22 columns, the sign in the first,
+// the digits right-aligned.
+std::string num(const std::string& text) {
+  if (!text.empty() && text[0] == '-') return "-" + std::string(22 - text.size(), ' ') + text.substr(1);
+  return std::string(22 - text.size(), ' ') + text;
+}
 std::string displayRow(const std::string& text) { return V + num(text) + "  " + V; }
 std::string tapeRow(const std::string& text, char op) { return V + num(text) + " " + op + V; }
 
@@ -37,6 +41,23 @@ std::string boxRow(TestProgram& t, int row, int left = 1) {
 std::string run(TestProgram& t, const std::string& keys) {
   t.console().pushText(keys);
   return calculator(t.program());
+}
+
+// What the display shows after the keys, and what "F" types after them.
+struct Typed {
+  const char* keys;
+  const char* display;
+  const char* result;
+};
+
+void expectTyped(const Typed& c, const std::string& stateFile = "") {
+  TestProgram t;
+  if (!stateFile.empty()) t.dir().write("tmp/TAVCALC.TMP", stateFile);
+  typeAndLook(t, c.keys);
+  EXPECT_EQ(boxRow(t, 24), displayRow(c.display)) << c.keys;
+  TestProgram u;
+  if (!stateFile.empty()) u.dir().write("tmp/TAVCALC.TMP", stateFile);
+  EXPECT_EQ(run(u, std::string(c.keys) + "F"), c.result) << c.keys;
 }
 
 TEST(Calculator, AdditionPrintsTheTapeAndTypesTheResult) {
@@ -85,7 +106,7 @@ TEST(Calculator, Display) {
       {"50*10%", "0'1"},
       {"0.125R", "0'12"},
       {"0.375R", "0'38"},
-      {"2.345R", "2'34"},  // 234.49999... in binary
+      {"2.345R", "2'34"},  // halves to even on the decimal digits, whatever the binary value
       {"1234567", "1.234.567"},
       {"1.50", "1'50"},
       {"1.", "1'"},
@@ -105,6 +126,22 @@ TEST(Calculator, Display) {
     typeAndLook(t, c.keys);
     EXPECT_EQ(boxRow(t, 24), displayRow(c.display)) << c.keys;
   }
+}
+
+TEST(Calculator, RoundsTheShownDigitsToCents) {
+  const Typed cases[] = {
+      {"0.129TR", "-0'13", "13"},  // a negative number rounds as its magnitude
+      {"0.375TR", "-0'38", "38"},
+      {"0.125TR", "-0'12", "12"},  // the tie goes to the even neighbour, as for 0.125
+      {"9.995TR", "-10'00", "1000"},
+      {"1234567890.12345TR", "-1.234.567.890'12", "123456789012"},
+      {"123456789012.135R", "123.456.789.012'14", "12345678901214"},  // a tie in decimal, not in binary
+  };
+  for (const Typed& c : cases) expectTyped(c);
+
+  TestProgram t;
+  typeAndLook(t, "0.129TR");
+  EXPECT_EQ(boxRow(t, 22), tapeRow("-0'13", 'R'));
 }
 
 TEST(Calculator, SignTakesTheFirstColumn) {
