@@ -25,7 +25,10 @@ constexpr int kTapeLines = 22;
 constexpr int kBoxWidth = 26;
 constexpr int16_t kLastLeft = 80 - kBoxWidth + 1;  // 55: the box's right edge at column 80
 constexpr int16_t kEmptyTapeTop = 23;
-constexpr int16_t kMaxDecimals = 15;  // a double holds no more significant digits
+// A double holds no more significant digits than these; a number typed
+// within them is kept exactly as its digits.
+constexpr int kMaxDigits = 15;
+constexpr int16_t kMaxDecimals = 15;
 const char* const kFileName = "TAVCALC.TMP";
 const std::string kIntegerMask = "Z,ZZZ,ZZZ,ZZZ,ZZZ,ZZ9";
 
@@ -211,7 +214,10 @@ double roundTiesEven(double x) {
 // The digits that show for a number at the given decimals, without sign,
 // point or leading zeros ("0" for zero); "" for an infinite or undefined
 // number. The rounding is the display's own (halves to even on the scaled
-// magnitude), so the digits are those on the screen.
+// magnitude), so the digits are those on the screen. A number made by
+// fromDigits from at most kMaxDigits significant digits gives them back
+// exactly: its double is the one nearest to them, and scaling it is off by
+// far less than half a unit.
 std::string shownDigits(double value, int decimals) {
   double scaled = roundTiesEven(std::fabs(value) * powerOfTen(decimals));
   if (!std::isfinite(scaled)) return "";
@@ -260,15 +266,9 @@ double roundToCents(double value, int decimals) {
   return rounded == 0 ? 0.0 : rounded;  // no negative zero on the display
 }
 
-// x cut to the given decimals toward zero, with a scaled value that is a
-// whole number up to binary noise taken as that whole number (so 1.1 cut
-// to one decimal stays 1.1).
-double cutDecimals(double x, int decimals) {
-  double scale = powerOfTen(decimals);
-  double scaled = x * scale;
-  double nearest = std::nearbyint(scaled);
-  if (std::fabs(scaled - nearest) <= 1e-9 * std::max(1.0, std::fabs(scaled))) return nearest / scale;
-  return std::trunc(scaled) / scale;
+int significantDigits(const std::string& digits) {
+  size_t first = digits.find_first_not_of('0');
+  return first == std::string::npos ? 0 : static_cast<int>(digits.size() - first);
 }
 
 // Keeps at most 15 significant digits and no trailing zero decimals, and
@@ -453,25 +453,33 @@ class Calculator {
     s_.decimals = 0;
   }
 
+  // The number being typed is worked on as the digits it shows, so that
+  // typing and Backspace are exact whatever its size; its sign (from "T")
+  // stays with it, and a further digit makes a negative number larger.
   void typeDigit(int digit) {
-    if (!s_.entering) startEntry();
-    if (!s_.hasPoint) {
-      s_.entry = s_.entry * 10 + digit;
-    } else if (s_.decimals < kMaxDecimals) {
-      ++s_.decimals;
-      s_.entry = s_.entry + digit / powerOfTen(s_.decimals);
-    }
+    if (!s_.entering || !std::isfinite(s_.entry)) startEntry();
     s_.entering = true;
+    std::string digits = shownDigits(s_.entry, s_.decimals);
+    if (significantDigits(digits) >= kMaxDigits) return;
+    if (s_.hasPoint) {
+      if (s_.decimals >= kMaxDecimals) return;
+      ++s_.decimals;
+    }
+    digits += static_cast<char>('0' + digit);
+    s_.entry = fromDigits(std::signbit(s_.entry), digits, s_.decimals);
   }
 
+  // Takes the last digit away, which cuts the number toward zero; with no
+  // decimals left the point goes.
   void backspace() {
-    if (!s_.hasPoint) {
-      s_.entry = std::trunc(s_.entry / 10);
-    } else if (--s_.decimals < 0) {
+    if (!std::isfinite(s_.entry)) return;
+    if (s_.hasPoint && s_.decimals == 0) {
       s_.hasPoint = false;
-      s_.decimals = 0;
     } else {
-      s_.entry = cutDecimals(s_.entry, s_.decimals);
+      std::string digits = shownDigits(s_.entry, s_.decimals);
+      digits.pop_back();
+      if (s_.hasPoint) --s_.decimals;
+      s_.entry = fromDigits(std::signbit(s_.entry), digits, s_.decimals);
     }
     s_.entering = s_.entry != 0;
   }

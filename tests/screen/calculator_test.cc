@@ -128,6 +128,42 @@ TEST(Calculator, Display) {
   }
 }
 
+TEST(Calculator, LongNumbersAreTypedDigitForDigit) {
+  const Typed cases[] = {
+      {"1234567.89", "1.234.567'89", "123456789"},
+      {"123456789012.345", "123.456.789.012'345", "12345678901234.5"},
+      {"0.123456789012345", "0'123456789012345", "12.3456789012345"},
+      // No digit beyond the fifteenth significant one is taken.
+      {"1234567890123456", "123.456.789.012.345", "12345678901234500"},
+      {"12345678.123456789", "12.345.678'1234567", "1234567812.34567"},
+  };
+  for (const Typed& c : cases) expectTyped(c);
+}
+
+TEST(Calculator, BackspaceCutsTheLastTypedDigit) {
+  const Typed cases[] = {
+      {"9999999.99\b", "9.999.999'9", "999999990"},
+      {"123456789012.349\b", "123.456.789.012'34", "12345678901234"},
+      {"0.999999999999999\b", "0'99999999999999", "99.999999999999"},
+      {"99999999999999.9\b\b\b", "9.999.999.999.999", "999999999999900"},
+      {"12.34T\b", "-12'3", "1230"},
+  };
+  for (const Typed& c : cases) expectTyped(c);
+  // A number left half typed in the state file goes on from its digits.
+  expectTyped({"\b", "9.999.999'9", "999999990"}, "1,23,9999999.99,0\r\n0,-1,-1,2\r\n");
+}
+
+TEST(Calculator, DigitsAfterTExtendTheNegativeNumber) {
+  const Typed cases[] = {
+      {"5T3", "-53", "5300"},
+      {"12.5T7", "-12'57", "1257"},
+      {"5T3+60=", "7", "700"},
+      {"0.T5", "-0'5", "50"},
+      {"12+3=T4", "4", "400"},  // a result's sign stays with the result
+  };
+  for (const Typed& c : cases) expectTyped(c);
+}
+
 TEST(Calculator, RoundsTheShownDigitsToCents) {
   const Typed cases[] = {
       {"0.129TR", "-0'13", "13"},  // a negative number rounds as its magnitude
