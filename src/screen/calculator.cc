@@ -517,6 +517,10 @@ class Calculator {
       s_.accumulator = s_.entry;
       s_.hasPoint = true;
       s_.decimals = 2;
+      // The rounded number is a result, as after "=": a digit starts a new
+      // number, and C clears everything.
+      s_.entering = false;
+      s_.cleared = false;
       printTapeLine();
     } else if (key == "%") {
       printTapeLine();

@@ -180,6 +180,15 @@ TEST(Calculator, RoundsTheShownDigitsToCents) {
   EXPECT_EQ(boxRow(t, 22), tapeRow("-0'13", 'R'));
 }
 
+TEST(Calculator, DigitsAfterRStartANewNumber) {
+  const Typed cases[] = {
+      {"0.125R7", "7", "700"},
+      {"0.125R7+1=", "8", "800"},
+      {"0.125RC", "0", "0"},  // the rounded number is a result: C clears it all
+  };
+  for (const Typed& c : cases) expectTyped(c);
+}
+
 TEST(Calculator, SignTakesTheFirstColumn) {
   TestProgram t;
   typeAndLook(t, "5T");
