@@ -296,20 +296,14 @@ void normalise(double& value, bool& hasPoint, int16_t& decimals) {
   hasPoint = k > 0;
 }
 
-// The number as text with two implied decimals and no sign: 1250 for
-// 12.5, 123.4 for 1.234. Nothing for an infinite or undefined number.
+// The number on the display as text with two implied decimals and no
+// sign: 1250 for 12.5, 123.4 for 1.234. Nothing for an infinite or
+// undefined number.
 std::string resultText(const CalcState& s) {
-  int d = std::max<int>(s.decimals, 2);
-  double v = (s.entering ? s.entry : s.accumulator) * powerOfTen(d);
-  if (!std::isfinite(v)) return "";
-  v = std::nearbyint(std::fabs(v));
-  std::string digits;
-  do {
-    double next = std::trunc(v / 10);
-    int digit = static_cast<int>(std::fmod(std::fabs(v - next * 10), 10.0));
-    digits.insert(digits.begin(), static_cast<char>('0' + digit));
-    v = next;
-  } while (v != 0);
+  std::string digits = shownDigits(s.entry, s.decimals);
+  if (digits.empty()) return "";
+  const int d = std::max<int>(s.decimals, 2);
+  if (digits != "0") digits.append(static_cast<size_t>(d - s.decimals), '0');
   if (static_cast<int>(digits.size()) < d - 2) digits.insert(0, static_cast<size_t>(d - 2) - digits.size(), '0');
   size_t intLength = static_cast<size_t>(std::max<int>(0, static_cast<int>(digits.size()) - d + 2));
   std::string out = digits.substr(0, intLength);

@@ -84,6 +84,7 @@ TEST(Calculator, ResultTexts) {
       {"7f", "700"},          {"5T=F", "500"},        {"0.00001F", ".001"},
       {"10-12.5=F", "250"},   {"8/2CC5=F", "500"},  // a full clear forgets the pending "/"
       {"12+3C4=F", "1600"},   {"1/3=F", "33.3333333333333"},
+      {"12+3=%F", "15"},      {"1/3=%F", ".3333333333333"},  // the percentage shown
       {"\x1b", ""},
   };
   for (const Case& c : cases) {
