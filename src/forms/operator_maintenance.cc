@@ -182,8 +182,15 @@ int16_t OperatorMaintenance::groupExitHook(int16_t& group, int16_t& key) {
   int16_t result = 0;
   if (group == 1) {
     copyFixed(record_.operatorCode, sizeof record_.operatorCode, value(1, 1));
-    result = lockRecordKey(program_, kLockName, code());
-    if (result == 0) lockHeld_ = true;
+    if (code().find_first_not_of(std::string(" \0", 2)) == std::string::npos) {
+      // A blank code names no operator (and the intranet has no blank
+      // user): refused, and the code is asked again.
+      program_.console.beep();
+      result = -1;
+    } else {
+      result = lockRecordKey(program_, kLockName, code());
+      if (result == 0) lockHeld_ = true;
+    }
   }
   program_.locks.lockWaitMode = ' ';
   return result;

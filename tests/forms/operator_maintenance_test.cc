@@ -183,6 +183,20 @@ TEST_F(OperatorFormTest, NewCodeStoredWithTextAndIntranetLine) {
   EXPECT_TRUE(heldLocks().empty());
 }
 
+TEST_F(OperatorFormTest, BlankCodeIsRefusedWithABeepAndMakesNoRecord) {
+  code("");
+  code("   ");
+  code("ANNA");
+  text("ANNA P");
+  runForm();
+  auto ops = operators();
+  ASSERT_EQ(ops.size(), 1u);
+  EXPECT_EQ(codeOf(ops[0]), "ANNA    ");
+  EXPECT_EQ(console().beeps(), 2);
+  EXPECT_EQ(dbLog(), logLine(52, 2, 0) + logLine(52, 3, 0));
+  EXPECT_TRUE(heldLocks().empty());
+}
+
 TEST_F(OperatorFormTest, NewCodeLeftWithEscIsRemovedAgainWithItsLine) {
   // A line for the code already exists (left by an earlier run).
   ASSERT_TRUE(writeWholeFile(t.root() + ".HTPASSWD", "BERTA:$apr1$x$y\r\nCARLES:$apr1$a$b\r\n").ok());
@@ -597,6 +611,7 @@ int runTerminal(const std::string& root, int index, int passes, int16_t del) {
   };
   for (int n = 0; n < passes; ++n) {
     std::string code = "P" + std::to_string(index) + "_" + std::to_string(n);
+    if (n % 5 == 0) pushCode("");  // Enter on an empty code: refused
     pushCode(code);
     pushText("NEW");
     pushCode(code);
