@@ -88,14 +88,17 @@ void showFieldValue(Program& program, int16_t group, int16_t field) {
   } else if (f.fieldEditMode() == 1 || f.fieldEditMode() == 2) {  // NOLINT(bugprone-branch-clone): before the choices
     printText(program, f.fieldValue);
   } else if (!f.fieldChoices.empty()) {
-    std::vector<ChoiceEntry> entries = parseChoices(f.fieldChoices);
-    for (const ChoiceEntry& entry : entries) {
+    // A value that is none of the codes (a byte the form cannot name) shows
+    // blanks, never what the field showed before.
+    std::string description;
+    for (const ChoiceEntry& entry : parseChoices(f.fieldChoices)) {
       if (entry.code == f.fieldValue) {
-        int width = f.fieldWidth() + f.fieldClearWidth();
-        if (width > 0) printText(program, fitText(entry.description, static_cast<size_t>(width)));
+        description = entry.description;
         break;
       }
     }
+    int width = f.fieldWidth() + f.fieldClearWidth();
+    if (width > 0) printText(program, fitText(description, static_cast<size_t>(width)));
   } else if (f.fieldLineWidth() > 0) {
     printSlices(program, f.fieldValue, static_cast<size_t>(f.fieldLineWidth()));
   } else {

@@ -56,7 +56,7 @@ TEST(FieldDisplay, ValueShownByItsAttributes) {
                          {2, 1, "P:", 5, 0, 3, kFlagProtected},
                          {3, 1, "H:", 5, 0, 0, kFlagMasked},
                          {4, 1, "C:", 1, 0, 4, 0, 0, 0, "|G,General|R,Restringit"},
-                         {5, 1, "U:", 1, 0, 0, 0, 0, 0, "|G,General|R,Restringit"},
+                         {5, 1, "U:", 1, 0, 4, 0, 0, 0, "|G,General|R,Restringit"},
                          {6, 1, "M:", 6, 3},
                          {9, 1, "E:", 4, 2, 0, 0, 1, 0, "|A,Alfa"},
                      });
@@ -66,12 +66,14 @@ TEST(FieldDisplay, ValueShownByItsAttributes) {
   testform::value(p, 1, 4) = "X";  // not among the codes
   testform::value(p, 1, 5) = "abcdef";
   testform::value(p, 1, 6) = "A   ";  // edit mode 1: printed as stored
-  for (int16_t f = 1; f <= 6; ++f) showFieldValue(p, 1, f);
   FakeConsole& con = t.console();
+  con.moveCursor(5, 3);
+  con.write("Gener");  // what the field showed for the record before
+  for (int16_t f = 1; f <= 6; ++f) showFieldValue(p, 1, f);
   EXPECT_EQ(con.text(2, 3, 2, 12), "--------  ");
   EXPECT_EQ(con.text(3, 3, 3, 8), "      ");
   EXPECT_EQ(con.text(4, 3, 4, 9), "Restr  ");  // cut to width + clear width
-  EXPECT_EQ(con.text(5, 3, 5, 4), "  ");
+  EXPECT_EQ(con.text(5, 3, 5, 8), "      ");  // blanks for width + clear width
   EXPECT_EQ(con.text(6, 3, 8, 6), "abc \ndef \n    ");
   EXPECT_EQ(con.text(9, 3, 9, 7), "A    ");
   EXPECT_TRUE(p.styles.valueStack.empty());
