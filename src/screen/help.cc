@@ -153,6 +153,9 @@ class HelpViewer {
     locateInWindow(program_, static_cast<int16_t>(row), 2);
     if (k < 1 || k > lineCount_) return;
     std::string line = file_.readAt((k - 1) * width_, static_cast<size_t>(width_));
+    // The line end is never drawn, however many style toggles leave room
+    // for it.
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
     if (line.find_first_of(std::string{kHighlightToggle, kUnderlineToggle, kReverseToggle}) ==
         std::string::npos) {
       printText(program_, line.substr(0, kVisibleCharacters));

@@ -179,6 +179,11 @@ TEST_F(HelpTest, ControlCharactersSwitchStylesAndTakeNoRoom) {
     styles.push_back(static_cast<char>('0' + s.at(5, c).attr));
   }
   EXPECT_EQ(text, "abcdefghijklmn");
+  // With seven toggles the line end would fit in the 76 columns: it is
+  // never drawn.
+  for (int c = 2; c <= 79; ++c) EXPECT_NE(s.at(5, c).ch, '\r') << c;
+  EXPECT_EQ(s.at(5, 74).ch, ' ');
+  EXPECT_EQ(s.at(5, 75).ch, ' ');
   // n, h, n, u, n (highlight on again but underline ends it), r, n
   EXPECT_EQ(styles, "22112255223322");
   // At most 76 characters: columns 3..78, with or without control characters.
