@@ -180,7 +180,7 @@ int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, 
     int16_t st = program.engine.call(op::kOpen, slot.positionBlock, data.data(), length, key,
                                      static_cast<int>(fileName.size()), 0);
     if (st == status::kFileLocked) {
-      program.console.checkTermination();
+      program.console.beforePause();
       program.system.pause(3000);
       continue;
     }
@@ -200,7 +200,7 @@ int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, 
       // A terminal still has the file that was deleted under this name
       // open: waited for like a locked file, then looked for again.
       if (st == status::kFileLocked) {
-        program.console.checkTermination();
+        program.console.beforePause();
         program.system.pause(3000);
         continue;
       }

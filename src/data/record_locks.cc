@@ -258,7 +258,7 @@ FileResult openLockFile(Program& program, const std::string& directory, const st
     // directory in the file's place or a read-only disk would be waited
     // for without end.
     if (r.code != FileResult::Code::Busy) return r;
-    program.console.checkTermination();
+    program.console.beforePause();
     program.system.pause(static_cast<int>(std::floor(program.system.random() * 3000 + 1)));
   }
 }
@@ -280,7 +280,7 @@ int16_t acquireLock(Program& program, const std::string& name, const std::string
       messageBox(program, 24, lockMessage(program, mode == 'P'));
       if (mode == 'P') program.console.discardInput();
     }
-    program.console.checkTermination();
+    program.console.beforePause();
     program.system.pause(static_cast<int>(std::lround(program.system.random() * 1000 + 1)));
     if (mode == 'P') {
       int16_t key = 0, button = 0, row = 0, column = 0;

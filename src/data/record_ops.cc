@@ -72,7 +72,7 @@ int16_t callRecordManager(Program& program, int16_t& slotNumber, int16_t& operat
     slot.keyBuffer.assign(reinterpret_cast<const char*>(key), keyLength);
 
     if ((st == status::kRecordLocked || st == status::kFileLocked) && slot.lockMode == 1) {
-      program.console.checkTermination();
+      program.console.beforePause();
       program.system.pause(static_cast<int>(std::lround(program.system.random() * 10000 + 1)));
       attempt = std::min(attempt + 1, 2);
       continue;

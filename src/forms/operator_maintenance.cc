@@ -166,7 +166,11 @@ void OperatorMaintenance::abandon() {
     // goes again, with its intranet line.
     pendingNew_ = false;
     std::string user = rightTrimmed(code());
-    writeIntranetAccess(program_, program_.settings.rootDir, user, user, true);
+    // Only a line that is there is taken out: ended while another process
+    // holds .HTPASSWD (before this pass wrote its line), the rewrite would
+    // keep the process waiting for it.
+    if (hasPasswordLine(program_.settings.rootDir, user))
+      writeIntranetAccess(program_, program_.settings.rootDir, user, user, true);
     if (findByKey(program_, kOperatorFileId, 0, code(), 0) == 0) (void)deleteRecord(program_, kOperatorFileId);
   }
   if (lockHeld_) {

@@ -29,13 +29,23 @@ bool writableUser(const std::string& user) {
 
 // Holds directory + ".HTPASSWD.lck" exclusively; waits while another
 // process rewrites. Not open when the lock file cannot be made at all.
-BinaryFile lockPasswordFile(System& system, const std::string& directory) {
+BinaryFile lockPasswordFile(System& system, const std::string& directory,
+                            const std::function<void()>& beforePause) {
   for (;;) {
     BinaryFile lock;
     FileResult r = lock.open(directory + ".HTPASSWD.lck", BinaryFile::Mode::ReadWriteCreate, true);
     if (r.ok() || r.code != FileResult::Code::Busy) return lock;
+    if (beforePause) beforePause();
     system.pause(static_cast<int>(std::floor(system.random() * 50 + 1)));
   }
+}
+
+// The user of a line of .HTPASSWD, the line end removed; nullopt for a
+// line without ":", which is dropped.
+std::optional<std::string_view> lineUser(std::string_view line) {
+  size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  return line.substr(0, colon);
 }
 
 // Writes work completely, flushes it, gives it the mode and group of
@@ -95,9 +105,10 @@ void showFailure(Program& program, AccessStatus status) {
 }  // namespace
 
 AccessStatus rewriteAccessFiles(System& system, const std::string& directory, const std::string& user,
-                                const std::string& password, bool remove) {
+                                const std::string& password, bool remove,
+                                const std::function<void()>& beforePause) {
   if (!remove && !writableUser(user)) return AccessStatus::BadUser;
-  BinaryFile lock = lockPasswordFile(system, directory);
+  BinaryFile lock = lockPasswordFile(system, directory, beforePause);
   if (!lock.isOpen()) return AccessStatus::WriteFailed;
 
   bool accessWritten = true;
@@ -116,9 +127,8 @@ AccessStatus rewriteAccessFiles(System& system, const std::string& directory, co
       std::string_view line = rest.substr(0, end);
       rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
       if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      size_t colon = line.find(':');
-      if (colon == std::string_view::npos) continue;
-      if (line.substr(0, colon) == user) continue;  // exactly this user, case-sensitive
+      std::optional<std::string_view> lineOf = lineUser(line);
+      if (!lineOf || *lineOf == user) continue;  // exactly this user, case-sensitive
       content.append(line);
       content.append("\r\n");
     }
@@ -133,10 +143,19 @@ AccessStatus rewriteAccessFiles(System& system, const std::string& directory, co
   return accessWritten ? AccessStatus::Ok : AccessStatus::WriteFailed;
 }
 
+bool hasPasswordLine(const std::string& directory, const std::string& user) {
+  std::optional<std::string> data = readWholeFile(directory + ".HTPASSWD");
+  if (!data) return false;
+  for (const std::string& line : splitLines(*data))
+    if (lineUser(line) == std::string_view(user)) return true;
+  return false;
+}
+
 void writeIntranetAccess(Program& program, const std::string& directory, const std::string& user,
                          const std::string& password, bool remove) {
   messageBox(program, 12, translateText(program, "GENERANT CONTRASENYA INTRANET"));
-  AccessStatus status = rewriteAccessFiles(program.system, directory, user, password, remove);
+  AccessStatus status = rewriteAccessFiles(program.system, directory, user, password, remove,
+                                           [&program] { program.console.beforePause(); });
   if (status != AccessStatus::Ok) showFailure(program, status);
   restoreRegion(program);
 }

@@ -6,6 +6,7 @@
 // reader sees the old or the new file and never a missing or partial one.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace xt {
@@ -20,10 +21,15 @@ enum class AccessStatus {
   WriteFailed,  // a file could not be written: .HTPASSWD left as it was
 };
 
-// The rewrite without the screen. directory ends in a separator.
+// The rewrite without the screen. directory ends in a separator. While
+// another process rewrites the files this one waits, calling beforePause
+// (when set) before each pause.
 [[nodiscard]] AccessStatus rewriteAccessFiles(System& system, const std::string& directory,
                                               const std::string& user, const std::string& password,
-                                              bool remove);
+                                              bool remove, const std::function<void()>& beforePause = {});
+// Whether .HTPASSWD in directory has a line for user (read without the
+// lock: a replacement is atomic).
+bool hasPasswordLine(const std::string& directory, const std::string& user);
 // The rewrite as the form runs it: "GENERANT CONTRASENYA INTRANET" on the
 // screen meanwhile, and a message (waiting for a key) when it failed.
 void writeIntranetAccess(Program& program, const std::string& directory, const std::string& user,

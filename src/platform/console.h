@@ -97,10 +97,12 @@ class Console {
   virtual bool hasMouse() const = 0;
   virtual void enableMouse(bool on) = 0;
   virtual void beep() = 0;
-  // Waits that read no key (a locked file, another terminal's lock) call
-  // this between their pauses, so a process asked to end (the terminal
-  // closed, SIGTERM) ends as it would while reading a key.
-  virtual void checkTermination() {}
+  // Waits that read no key (a locked file, another terminal's lock, the
+  // intranet rewrite) call this before each of their pauses: the screen is
+  // sent as it stands, so what the wait shows is seen, and a process asked
+  // to end (the terminal closed, SIGTERM) ends here as it would while
+  // reading a key.
+  virtual void beforePause() { flush(); }
   // Around another program that uses the terminal (the help opener): the
   // terminal goes back to the modes it had before this program, then is
   // taken again with the whole screen sent anew.

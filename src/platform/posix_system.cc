@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/tty.h"
+
 namespace xt {
 
 PosixSystem::PosixSystem() : random_(static_cast<uint32_t>(::time(nullptr)) ^ static_cast<uint32_t>(::getpid())) {}
@@ -36,10 +38,7 @@ LocalTime PosixSystem::now() const {
 }
 
 void PosixSystem::pause(int milliseconds) {
-  if (milliseconds <= 0) return;
-  struct timespec ts{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
-  while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-  }
+  if (milliseconds > 0) Tty::sleep(milliseconds);
 }
 
 double PosixSystem::random() {

@@ -1,4 +1,5 @@
-// The real System: environment, local clock, nanosleep pauses, a seedable
+// The real System: environment, local clock, pauses (cut short when the
+// process is asked to end), a seedable
 // pseudo-random source, the host name and commands run through a shell.
 #pragma once
 

@@ -21,6 +21,7 @@ class System {
   // Value of an environment variable; empty when it is not set.
   virtual std::string env(const std::string& name) const = 0;
   virtual LocalTime now() const = 0;
+  // Waits; the real one returns early when the process is asked to end.
   virtual void pause(int milliseconds) = 0;
   // Next pseudo-random fraction in [0, 1).
   virtual double random() = 0;

@@ -145,6 +145,11 @@ void TerminalConsole::checkTermination() {
   if (int sig = Tty::takeTerminationSignal(); sig != 0) terminationHandler_(sig);
 }
 
+void TerminalConsole::beforePause() {
+  checkTermination();
+  flushNow();  // not paced: nothing else sends the screen during the pause
+}
+
 void TerminalConsole::leaveTerminal() {
   if (!tty_.isOpen()) return;
   flushNow();

@@ -43,7 +43,9 @@ class TerminalConsole : public Console {
   void enableMouse(bool on) override;
   void beep() override;
   void setClipboard(const std::string& text) override;
-  void checkTermination() override;
+  void beforePause() override;
+  // Runs the termination handler when a termination signal is waiting.
+  void checkTermination();
   void leaveTerminal() override;
   void returnToTerminal() override;
 

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace xt {
 namespace {
@@ -252,6 +253,28 @@ int Tty::takeTerminationSignal() {
 }
 
 bool Tty::terminationPending() { return gTermination != 0; }
+
+void Tty::sleep(int milliseconds) {
+  struct timespec now;
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  const int64_t deadline = now.tv_sec * 1000LL + now.tv_nsec / 1000000 + milliseconds;
+  for (;;) {
+    if (gTermination != 0) return;
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    const int64_t left = deadline - (now.tv_sec * 1000LL + now.tv_nsec / 1000000);
+    if (left <= 0) return;
+    // The wake-up pipe keeps its byte until read, so a signal that comes
+    // just before the wait still ends it. Other signals (a resize) are only
+    // recorded; their flags stay for the next wait for input.
+    struct pollfd p{gWake[0], POLLIN, 0};
+    int n = ::poll(&p, gWake[0] >= 0 ? 1 : 0, static_cast<int>(left));
+    if (n > 0) {
+      char buf[64];
+      while (::read(gWake[0], buf, sizeof buf) > 0) {
+      }
+    }
+  }
+}
 
 bool Tty::takeResize() {
   bool r = gResize != 0;

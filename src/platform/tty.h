@@ -55,6 +55,10 @@ class Tty {
   // The termination signal received and not yet taken (0: none).
   static int takeTerminationSignal();
   static bool terminationPending();
+  // Sleeps, ending early when a termination signal is received (also one
+  // received just before), so that a wait which reads no input does not
+  // keep the process from ending.
+  static void sleep(int milliseconds);
   static bool takeResize();
   static bool takeContinue();
 

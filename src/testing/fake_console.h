@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/console.h"
 
@@ -19,12 +20,16 @@ class FakeConsole : public Console {
   bool hasMouse() const override { return mouse_; }
   void enableMouse(bool on) override { mouseEnabled_ = on; }
   void beep() override { ++beeps_; }
-  // Runs onTerminationCheck: a test ends the process there (throws
-  // ProcessExit) to stand for a signal that came during a wait.
-  void checkTermination() override {
-    if (onTerminationCheck) onTerminationCheck();
+  // Keeps the screen as it is sent before the pause, then runs onPause: a
+  // test ends the process there (throws ProcessExit) to stand for a signal
+  // that came during a wait.
+  void beforePause() override {
+    ++flushes_;
+    pauseScreens.push_back(dump());
+    if (onPause) onPause();
   }
-  std::function<void()> onTerminationCheck;
+  std::function<void()> onPause;
+  std::vector<std::string> pauseScreens;  // the screen at each beforePause
 
   // Script: keys and clicks delivered in order.
   void pushKey(int16_t key);

@@ -326,6 +326,9 @@ TEST_F(RecordLocks, WaitingEndsWhenTheOtherTerminalReleases) {
   b.program.locks.lockWaitMode = ' ';
   EXPECT_EQ(lockRecordKey(b.program, "Operador", "ADMIN"), 0);
   EXPECT_EQ(b.system.pauses.size(), 3u);
+  // The message is sent to the screen before the first pause.
+  ASSERT_EQ(b.console.pauseScreens.size(), 3u);
+  EXPECT_NE(b.console.pauseScreens[0].find("FITXER BLOQUEJAT. ESPEREU UN MOMENT."), std::string::npos);
   EXPECT_NE(shown.find("FITXER BLOQUEJAT. ESPEREU UN MOMENT."), std::string::npos);
   EXPECT_EQ(shown.find("[ESC]"), std::string::npos);
   EXPECT_EQ(b.program.windows.windowDepth, 0);
@@ -340,7 +343,7 @@ TEST_F(RecordLocks, WaitingEndsWhenTheOtherTerminalReleases) {
 TEST_F(RecordLocks, WaitsGiveWayToTheRequestToEnd) {
   ASSERT_EQ(tryLock(a, "K", "ADMIN", "ADMIN"), 0);
   int checks = 0;
-  b.console.onTerminationCheck = [&] {
+  b.console.onPause = [&] {
     if (++checks == 3) throw ProcessExit{128 + SIGTERM};
   };
   b.program.locks.lockWaitMode = ' ';

@@ -129,6 +129,9 @@ TEST_F(RecordOpsTest, WaitingLockModeRetriesWithTheMessageFromTheSecondAttempt) 
   EXPECT_EQ(engine.calls[1].screen.find("FITXER BLOQUEJAT"), std::string::npos);
   EXPECT_NE(engine.calls[2].screen.find("FITXER BLOQUEJAT. ESPEREU UN MOMENT."), std::string::npos);
   EXPECT_NE(engine.calls[3].screen.find("FITXER BLOQUEJAT. ESPEREU UN MOMENT."), std::string::npos);
+  // Each pause is preceded by sending the screen, the message once it is up.
+  ASSERT_EQ(console.pauseScreens.size(), 2u);
+  EXPECT_NE(console.pauseScreens[1].find("FITXER BLOQUEJAT. ESPEREU UN MOMENT."), std::string::npos);
   EXPECT_EQ(console.dump().find("BLOQUEJAT"), std::string::npos);  // restored
 }
 

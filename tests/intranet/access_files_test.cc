@@ -202,6 +202,28 @@ TEST_F(AccessFiles, UnreadableOldFileIsLeftAlone) {
   EXPECT_EQ(htpasswd(), "bob:h\r\n");
 }
 
+// Another process holds .HTPASSWD.lck: the wait shows its message before
+// each pause and gives way to a request to end, the files left as they were.
+TEST_F(AccessFiles, WaitForAnotherRewriteShowsItsMessageAndCanBeEnded) {
+  program.settings.tempDir = dir.path();  // the message ended with the process stays here
+  dir.write(".HTPASSWD", "bob:h\r\n");
+  BinaryFile held;
+  ASSERT_TRUE(held.open(dir / ".HTPASSWD.lck", BinaryFile::Mode::ReadWriteCreate, true).ok());
+  console.onPause = [&] {
+    if (console.pauseScreens.size() == 2) held.close();
+  };
+  writeIntranetAccess(program, dir.path(), "ADMIN", "ADMIN", false);
+  ASSERT_EQ(console.pauseScreens.size(), 2u);
+  EXPECT_NE(console.pauseScreens[0].find("GENERANT CONTRASENYA INTRANET"), std::string::npos);
+  EXPECT_EQ(splitLines(htpasswd()).size(), 2u);
+
+  ASSERT_TRUE(held.open(dir / ".HTPASSWD.lck", BinaryFile::Mode::ReadWriteCreate, true).ok());
+  const std::string before = htpasswd();
+  console.onPause = [] { throw ProcessExit{128 + SIGTERM}; };
+  EXPECT_THROW(writeIntranetAccess(program, dir.path(), "MARIA", "MARIA", false), ProcessExit);
+  EXPECT_EQ(htpasswd(), before);
+}
+
 TEST_F(AccessFiles, MissingDirectoryFailsWithAMessage) {
   writeIntranetAccess(program, dir / "missing/", "ADMIN", "ADMIN", false);
   ASSERT_EQ(console.seen.size(), 1u);

@@ -602,6 +602,38 @@ two_terminals() {
   leave_form b
 }
 
+# Storing while another process holds .HTPASSWD.lck: the wait shows its
+# message on the terminal, and SIGTERM ends the program at once, the new
+# operator taken out again, its record lock freed, the terminal restored.
+wait_for_intranet_lock() {
+  local inst pid holder i; inst=$(fresh_install intranetwait) || exit 1
+  open_terminal a
+  run_form a "$inst"
+  typed a PAU
+  keys a Enter
+  in_group2 a
+  typed a "Pau"
+  keys a Enter
+  wait_row a 8 "◄GENERAL   ►"
+  (exec 9>"$inst/.HTPASSWD.lck" && flock 9 && exec sleep 60) &
+  holder=$!
+  for i in $(seq 100); do flock -n "$inst/.HTPASSWD.lck" true || break; sleep 0.05; done
+  keys a Enter
+  wait_screen a "GENERANT CONTRASENYA INTRANET"
+  expect_locks "$inst" "K PAU/" "while waiting"
+  pid=$(form_pid a)
+  [ -n "$pid" ] || fail "no xtancar process"
+  kill -TERM "$pid"
+  wait_screen a "EXIT=143"
+  kill "$holder" 2>/dev/null
+  wait_screen a "TTY-SAME"
+  wait_screen a "TTY-COOKED"
+  expect_locks "$inst" "" "after SIGTERM"
+  [ -z "$(record "$inst" PAU)" ] || fail "PAU left in the operator file"
+  expect_no_htpasswd "$inst" PAU
+  [ "$(codes "$inst")" = "ADMIN JORDI MARIA NURIA PERE " ] || fail "operators: $(codes "$inst")"
+}
+
 # TAVROOT and TAVTMP relative to the directory the program is started in:
 # the missing operator file is made from the dictionary, the record lock,
 # db.log and .HTPASSWD land in the installation, and Vexa.ini's decimal
@@ -696,6 +728,7 @@ scenario "unusable data file" unusable_data_file
 scenario "two terminals" two_terminals
 scenario "signals" signals
 scenario "relative TAVROOT and TAVTMP" relative_root
+scenario "SIGTERM while waiting for the intranet lock" wait_for_intranet_lock
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures scenario(s) failed"
