@@ -24,12 +24,16 @@ void readKeyEvent(Program& program, int16_t& key, int16_t& button, int16_t& mous
     return;
   }
 
+  // The console reports the mouse from the first read on; switching it off
+  // and on around every event is kept here, in mouseState, since on a
+  // terminal each switch is a mode sequence written out and leaves a moment
+  // in which a click goes to the terminal instead of the program.
   Console& console = program.console;
-  if (state.mouseState == 0) state.mouseState = console.hasMouse() ? 2 : 3;
-  if (state.mouseState == 2) {
-    console.enableMouse(true);
-    state.mouseState = 1;
+  if (state.mouseState == 0) {
+    state.mouseState = console.hasMouse() ? 2 : 3;
+    if (state.mouseState == 2) console.enableMouse(true);
   }
+  if (state.mouseState == 2) state.mouseState = 1;
 
   key = button = mouseRow = mouseColumn = 0;
   InputEvent event = console.readEvent(timeoutMs);
@@ -53,10 +57,7 @@ void readKeyEvent(Program& program, int16_t& key, int16_t& button, int16_t& mous
     state.inCalendar = false;
   }
 
-  if (state.mouseState == 1 && (key != 0 || button != 0)) {
-    console.enableMouse(false);
-    state.mouseState = 2;
-  }
+  if (state.mouseState == 1 && (key != 0 || button != 0)) state.mouseState = 2;
 }
 
 int16_t readConsoleKey(Program& program, int timeoutMs) {

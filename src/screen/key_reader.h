@@ -12,7 +12,9 @@ struct Program;
 
 struct KeyReaderState {
   std::string pendingInput;
-  int16_t mouseState = 0;  // 0 not set up, 1 enabled, 2 enable at next read, 3 no mouse
+  // 0 not set up, 1 clicks taken, 2 clicks taken again from the next read,
+  // 3 no mouse. The console itself reports the mouse throughout once set up.
+  int16_t mouseState = 0;
   bool inCalculator = false;
   bool inCalendar = false;
 };
