@@ -8,6 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   xt::KeyDecoder decoder;
+  decoder.setKeypadNavigation(size > 0 && (data[0] & 0x80));
   int64_t now = 0;
   size_t i = 0;
   while (i < size) {

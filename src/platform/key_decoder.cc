@@ -1,5 +1,6 @@
 #include "platform/key_decoder.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/cp850.h"
@@ -170,6 +171,7 @@ void KeyDecoder::feed(std::string_view bytes, int64_t nowMs) {
 
 std::optional<InputEvent> KeyDecoder::next(int64_t nowMs) {
   if (events_.empty() && !pending_.empty() && nowMs - lastByteMs_ >= escDelayMs_) decode(true);
+  if (events_.empty() && entering_ && nowMs - enteredMs_ >= kKeypadEntryMs) finishKeypadEntry();
   if (events_.empty()) return std::nullopt;
   InputEvent e = events_.front();
   events_.pop_front();
@@ -177,14 +179,19 @@ std::optional<InputEvent> KeyDecoder::next(int64_t nowMs) {
 }
 
 int KeyDecoder::msUntilTimeout(int64_t nowMs) const {
-  if (pending_.empty()) return -1;
-  int64_t left = escDelayMs_ - (nowMs - lastByteMs_);
-  return left < 0 ? 0 : static_cast<int>(left);
+  int64_t left = -1;
+  if (!pending_.empty()) left = std::max<int64_t>(0, escDelayMs_ - (nowMs - lastByteMs_));
+  if (entering_) {
+    int64_t entry = std::max<int64_t>(0, kKeypadEntryMs - (nowMs - enteredMs_));
+    left = left < 0 ? entry : std::min(left, entry);
+  }
+  return static_cast<int>(left);
 }
 
 void KeyDecoder::reset() {
   pending_.clear();
   events_.clear();
+  entering_ = false;
 }
 
 std::optional<CursorReport> KeyDecoder::takeCursorReport() {
@@ -198,6 +205,29 @@ void KeyDecoder::emitKey(int16_t key) {
   InputEvent e;
   e.kind = InputEvent::Kind::Key;
   e.key = key;
+  emit(e);
+}
+
+// Every key and click ends a keypad character entry: the character first.
+void KeyDecoder::emit(const InputEvent& event) {
+  finishKeypadEntry();
+  events_.push_back(event);
+}
+
+void KeyDecoder::keypadDigit(int digit) {
+  // (a * 10 + d) mod 256 only needs a mod 256, so the number never grows.
+  enteredCode_ = entering_ ? (enteredCode_ * 10 + digit) % 256 : digit;
+  entering_ = true;
+  enteredMs_ = lastByteMs_;
+}
+
+void KeyDecoder::finishKeypadEntry() {
+  if (!entering_) return;
+  entering_ = false;
+  if (enteredCode_ == 0) return;  // code 0 is no key
+  InputEvent e;
+  e.kind = InputEvent::Kind::Key;
+  e.key = static_cast<int16_t>(enteredCode_);
   events_.push_back(e);
 }
 
@@ -352,7 +382,7 @@ void KeyDecoder::interpretCsi(std::string_view params, char final, bool alt) {
     e.button = bit;
     e.column = static_cast<int16_t>(at(1) > 32767 ? 32767 : at(1));
     e.row = static_cast<int16_t>(at(2) > 32767 ? 32767 : at(2));
-    events_.push_back(e);
+    emit(e);
     return;
   }
   if (final == 'R' && awaitingReport_ && p.size() == 2 && (prefix == 0 || prefix == '?')) {
@@ -419,7 +449,21 @@ void KeyDecoder::interpretSs3(std::string_view params, char final, bool alt) {
     case 'X': k = '='; break;
     default:
       // The keypad in application mode: ESC O j .. ESC O y are * + , - . / 0-9.
-      if (final >= 'j' && final <= 'y') k = static_cast<uint8_t>("*+,-./0123456789"[final - 'j']);
+      if (final >= 'p' && final <= 'y') {
+        const int digit = final - 'p';
+        if ((mods & (kAlt | kCtrl | kShift)) == kAlt) {
+          keypadDigit(digit);
+          return;
+        }
+        static constexpr int16_t kNavigation[10] = {key::kInsert, key::kEnd,    key::kDown,  key::kPgDn,
+                                                    key::kLeft,   key::kCentre, key::kRight, key::kHome,
+                                                    key::kUp,     key::kPgUp};
+        k = keypadNavigation_ ? kNavigation[digit] : static_cast<int16_t>('0' + digit);
+      } else if (final == 'n' && keypadNavigation_) {
+        k = key::kDelete;
+      } else if (final >= 'j' && final <= 'o') {
+        k = static_cast<uint8_t>("*+,-./"[final - 'j']);
+      }
       break;
   }
   emitKey(withModifiers(k, mods));

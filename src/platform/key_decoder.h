@@ -8,6 +8,13 @@
 // vanish. A lone ESC becomes Esc once no byte has followed for the ESC
 // delay; ESC + character is Alt+character. Time is passed in by the caller
 // (milliseconds of any monotonic clock), so tests drive the delay.
+//
+// Keypad character entry: Alt with the keypad's digit keys, reported apart
+// from the top row in application keypad mode (ESC O p .. ESC O y, with Alt
+// ESC ESC O p or ESC O 3 p), composes a character code in decimal. A
+// terminal does not report Alt being let go, so the code, mod 256, is given
+// as a key when any other key or click comes (which then follows it) or
+// when no key has come for a second.
 #pragma once
 
 #include <cstdint>
@@ -28,20 +35,26 @@ struct CursorReport {
 class KeyDecoder {
  public:
   static constexpr int kDefaultEscDelayMs = 25;
+  // How long a keypad character entry waits for its next digit.
+  static constexpr int kKeypadEntryMs = 1000;
 
   explicit KeyDecoder(int escDelayMs = kDefaultEscDelayMs) : escDelayMs_(escDelayMs) {}
   void setEscDelay(int ms) { escDelayMs_ = ms < 0 ? 0 : ms; }
   int escDelay() const { return escDelayMs_; }
+  // The keypad reported in application mode means its NumLock-off keys
+  // (ESC O p .. ESC O y: Ins, End, Down, PgDn, Left, centre, Right, Home,
+  // Up, PgUp; ESC O n: Del), as rxvt sends them, rather than the digits.
+  void setKeypadNavigation(bool on) { keypadNavigation_ = on; }
 
   // Bytes read at time nowMs.
   void feed(std::string_view bytes, int64_t nowMs);
   // The next event, if one is complete at nowMs (bytes left waiting longer
   // than the ESC delay are resolved first).
   std::optional<InputEvent> next(int64_t nowMs);
-  // Milliseconds until waiting bytes are resolved by the delay; -1 when
-  // nothing waits.
+  // Milliseconds until waiting bytes are resolved by the delay, or a keypad
+  // character entry is given; -1 when nothing waits.
   int msUntilTimeout(int64_t nowMs) const;
-  bool idle() const { return events_.empty() && pending_.empty(); }
+  bool idle() const { return events_.empty() && pending_.empty() && !entering_; }
   // Drops everything read and not yet returned.
   void reset();
 
@@ -65,8 +78,15 @@ class KeyDecoder {
   void interpretCsi(std::string_view params, char final, bool alt);
   void interpretSs3(std::string_view params, char final, bool alt);
   void emitKey(int16_t key);
+  void emit(const InputEvent& event);
+  void keypadDigit(int digit);
+  void finishKeypadEntry();
 
   int escDelayMs_;
+  bool keypadNavigation_ = false;
+  bool entering_ = false;  // Alt+keypad digits have come
+  int enteredCode_ = 0;    // their number mod 256
+  int64_t enteredMs_ = 0;  // when the last one came
   std::string pending_;
   int64_t lastByteMs_ = 0;
   std::deque<InputEvent> events_;

@@ -250,6 +250,86 @@ TEST(KeyDecoder, MouseReleasesOnly) {
   EXPECT_EQ(events[2].column, 80);
 }
 
+// Keys and clicks as numbers: a click is -1.
+std::vector<int> events(KeyDecoder& d, int64_t now) {
+  std::vector<int> out;
+  while (auto e = d.next(now))
+    out.push_back(e->kind == InputEvent::Kind::Mouse ? -1 : static_cast<uint16_t>(e->key));
+  return out;
+}
+
+// Alt with keypad digits as rxvt and tmux send it (ESC ESC O p..y) and as
+// xterm does (ESC O 3 p..y). Reads 10 ms apart, then `then` ms more.
+TEST(KeyDecoderKeypadEntry, AltWithKeypadDigitsGivesTheCharacterCode) {
+  const std::string alt2 = "\x1b\x1bOr", alt5 = "\x1b\x1bOu", alt3 = "\x1bO3s", alt0 = "\x1bO3p";
+  const struct {
+    std::string what;
+    std::vector<std::string> reads;
+    int then;
+    std::vector<int> expected;
+  } cases[] = {
+      {"Alt+2 Alt+5, a second later", {alt2, alt5}, 1000, {25}},
+      {"Alt+3 Alt+0 Alt+0 is 300 mod 256", {alt3, alt0, alt0}, 1000, {44}},
+      {"both forms in one read", {alt2 + "\x1bO3u"}, 1000, {25}},
+      {"a typed key ends it and follows", {alt2, alt5, "x"}, 0, {25, 'x'}},
+      {"so does a function key", {alt3, alt0, alt0 + "\x1bOP"}, 0, {44, 0x3B00}},
+      {"and a click", {alt2, alt5, "\x1b[<0;10;5m"}, 0, {25, -1}},
+      {"and a keypad digit without Alt", {alt2, "\x1bOq"}, 0, {2, '1'}},
+      {"and Alt with a top-row digit", {alt2, "\x1b" "5"}, 0, {2, 0x7C00}},
+      {"keys before the entry come first", {"a" + alt2 + alt5}, 1000, {'a', 25}},
+      {"code 0 is no key", {alt0, "b"}, 0, {'b'}},
+  };
+  for (const auto& c : cases) {
+    for (bool byteByByte : {false, true}) {
+      SCOPED_TRACE(c.what + (byteByByte ? " (byte by byte)" : ""));
+      KeyDecoder d;
+      std::vector<int> got;
+      int64_t t = 0;
+      for (const std::string& read : c.reads) {
+        for (size_t i = 0; i < read.size(); i += byteByByte ? 1 : read.size())
+          d.feed(std::string_view(read).substr(i, byteByByte ? 1 : read.size()), t);
+        for (int k : events(d, t)) got.push_back(k);
+        t += 10;
+      }
+      for (int k : events(d, t - 10 + c.then)) got.push_back(k);
+      EXPECT_EQ(got, c.expected);
+      EXPECT_TRUE(d.idle());
+    }
+  }
+}
+
+TEST(KeyDecoderKeypadEntry, WaitsOneSecondFromTheLastDigit) {
+  KeyDecoder d;
+  d.feed("\x1b\x1bOr", 0);
+  d.feed("\x1b\x1bOu", 900);
+  EXPECT_TRUE(events(d, 1500).empty());
+  EXPECT_EQ(d.msUntilTimeout(1500), 400);
+  EXPECT_EQ(events(d, 1900), std::vector<int>{25});
+  EXPECT_EQ(d.msUntilTimeout(1900), -1);
+  d.feed("\x1b\x1bOs", 3000);  // thrown away with the rest of the input
+  d.reset();
+  EXPECT_TRUE(d.idle());
+}
+
+// Without Alt: digits, or with keypad navigation (rxvt, NumLock off) the
+// keys printed below them.
+TEST(KeyDecoderKeypadEntry, KeypadWithoutAlt) {
+  const int16_t below[10] = {0x5200, 0x4F00, 0x5000, 0x5100, 0x4B00, 0x4C00, 0x4D00, 0x4700, 0x4800, 0x4900};
+  for (bool navigation : {false, true}) {
+    KeyDecoder d;
+    d.setKeypadNavigation(navigation);
+    std::vector<int> expected;
+    for (int i = 0; i < 10; ++i) {
+      d.feed(std::string("\x1bO") + static_cast<char>('p' + i), 0);
+      expected.push_back(navigation ? below[i] : '0' + i);
+    }
+    d.feed("\x1bOn\x1bOk\x1bO5w\x1b\x1bOr\x1b\x1bOu\x1bOM", 0);
+    for (int k : {navigation ? 0x5300 : '.', int{'+'}, navigation ? 0x7700 : '7', 25, 13})
+      expected.push_back(k);
+    EXPECT_EQ(events(d, 0), expected) << navigation;
+  }
+}
+
 TEST(KeyDecoder, CursorReportOnlyWhileAwaited) {
   KeyDecoder d;
   d.feed("\x1b[1;5R", 0);
