@@ -69,7 +69,16 @@ void TerminalConsole::setNoticeText(std::function<std::string(int columns, int r
 }
 
 bool TerminalConsole::open(std::string& error, const std::string& device) {
-  if (!tty_.open(device, error)) return false;
+  // The keypad in application mode, for Alt with keypad digits. Not on the
+  // Linux console: there it would report the keypad the same with NumLock on
+  // and off (so the arrows would type digits), and the console composes
+  // Alt+keypad characters itself. rxvt reports only the NumLock-off keypad
+  // this way (NumLock on gives plain digits), so there its ESC O p .. y are
+  // the navigation keys.
+  const char* termVariable = std::getenv("TERM");
+  const std::string term = termVariable ? termVariable : "";
+  if (!tty_.open(device, error, term != "linux")) return false;
+  decoder_.setKeypadNavigation(term.rfind("rxvt", 0) == 0);
   if (const char* delay = std::getenv("ESCDELAY"); delay && *delay) {
     char* end = nullptr;
     long ms = std::strtol(delay, &end, 10);

@@ -21,6 +21,8 @@ constexpr char kSaveModes[] = "\x1b[?1036;1039s";
 constexpr char kEnterModes[] = "\x1b[?1049h\x1b[?7l\x1b[?1036;1039h";
 constexpr char kMouseOn[] = "\x1b[?1000h\x1b[?1006h";
 constexpr char kMouseOff[] = "\x1b[?1006l\x1b[?1000l";
+constexpr char kKeypadOn[] = "\x1b=";   // application keypad (DECKPAM)
+constexpr char kKeypadOff[] = "\x1b>";  // numeric keypad (DECKPNM)
 // Reverse order: colours, cursor shape and visibility, Alt modes, autowrap,
 // alternate screen. The screen is cleared first: a terminal without an
 // alternate screen (the Linux console, screen by default) would otherwise
@@ -39,6 +41,7 @@ int gWake[2] = {-1, -1};
 struct termios gSaved;
 volatile sig_atomic_t gActive = 0;  // raw mode and screen modes are on
 volatile sig_atomic_t gMouse = 0;
+volatile sig_atomic_t gKeypad = 0;
 volatile sig_atomic_t gTermination = 0;
 volatile sig_atomic_t gResize = 0;
 volatile sig_atomic_t gContinue = 0;
@@ -115,7 +118,7 @@ void atExit() { Tty::restoreModes(); }
 
 }  // namespace
 
-bool Tty::open(const std::string& device, std::string& error) {
+bool Tty::open(const std::string& device, std::string& error, bool applicationKeypad) {
   if (gFd >= 0 || fd_ >= 0) {
     error = "the terminal is already open";
     return false;
@@ -140,6 +143,7 @@ bool Tty::open(const std::string& device, std::string& error) {
   gResize = 0;
   gContinue = 0;
   gMouse = 0;
+  gKeypad = applicationKeypad;
   if (!gAtExitRegistered) {
     std::atexit(atExit);
     gAtExitRegistered = true;
@@ -188,6 +192,7 @@ bool Tty::enterModes(bool saveModes) {
   if (::tcsetattr(fd_, TCSAFLUSH, &raw) != 0) return false;
   if (saveModes) writeRaw(fd_, kSaveModes, sizeof kSaveModes - 1);
   writeRaw(fd_, kEnterModes, sizeof kEnterModes - 1);
+  if (gKeypad) writeRaw(fd_, kKeypadOn, sizeof kKeypadOn - 1);
   if (gMouse) writeRaw(fd_, kMouseOn, sizeof kMouseOn - 1);
   gActive = 1;
   return true;
@@ -204,6 +209,7 @@ void Tty::restoreModes() {
   if (!gActive || gFd < 0) return;
   gActive = 0;
   if (gMouse) writeRaw(gFd, kMouseOff, sizeof kMouseOff - 1);
+  if (gKeypad) writeRaw(gFd, kKeypadOff, sizeof kKeypadOff - 1);
   writeRaw(gFd, kLeaveModes, sizeof kLeaveModes - 1);
   // TCSAFLUSH waits for the output to go out and throws away unread input.
   ::tcsetattr(gFd, TCSAFLUSH, &gSaved);

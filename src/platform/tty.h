@@ -1,5 +1,6 @@
 // The terminal device: /dev/tty in raw mode with the alternate screen,
-// autowrap off and Alt sending ESC, and everything undone in reverse order
+// autowrap off, Alt sending ESC and (when asked) the keypad in application
+// mode, and everything undone in reverse order
 // when the program ends, however it ends: at exit, on a fatal signal (the
 // terminal is restored, then the signal goes on to its previous handler),
 // on SIGTSTP (restored, then stopped; SIGCONT is reported so the caller
@@ -29,8 +30,10 @@ class Tty {
 
   // Opens the terminal device, enters raw mode and the screen modes, and
   // installs the exit and signal handling. On failure returns false with a
-  // message and leaves the terminal as it was.
-  bool open(const std::string& device, std::string& error);
+  // message and leaves the terminal as it was. applicationKeypad: the keypad
+  // reports its keys apart from the top row (DECKPAM), and is put back in
+  // numeric mode on the way out.
+  bool open(const std::string& device, std::string& error, bool applicationKeypad = false);
   // Restores the terminal and removes the handlers.
   void close();
   bool isOpen() const { return fd_ >= 0; }

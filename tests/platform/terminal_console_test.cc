@@ -21,6 +21,7 @@ namespace {
 class TerminalConsoleTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ::setenv("TERM", "xterm", 1);  // what the console makes of the terminal
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master_, 0);
     ASSERT_EQ(::grantpt(master_), 0);
@@ -93,7 +94,7 @@ TEST_F(TerminalConsoleTest, RawModeWhileOpenEverythingRestoredAfter) {
   EXPECT_EQ(raw.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
   EXPECT_EQ(raw.c_iflag & (IXON | ICRNL), 0u);
   std::string entered = output();
-  EXPECT_NE(entered.find("\x1b[?1049h\x1b[?7l\x1b[?1036;1039h"), std::string::npos);
+  EXPECT_NE(entered.find("\x1b[?1049h\x1b[?7l\x1b[?1036;1039h\x1b="), std::string::npos);
 
   console_.enableMouse(true);
   EXPECT_EQ(output(), "\x1b[?1000h\x1b[?1006h");
@@ -107,10 +108,10 @@ TEST_F(TerminalConsoleTest, RawModeWhileOpenEverythingRestoredAfter) {
   EXPECT_EQ(after.c_lflag, before.c_lflag);
   EXPECT_EQ(after.c_iflag, before.c_iflag);
   std::string left = output();
-  // Undone in reverse order: mouse, colours and cursor, Alt modes, autowrap,
-  // the screen cleared (for terminals without an alternate one), alternate
-  // screen.
-  EXPECT_NE(left.find("\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[0 q\x1b[?25h\x1b[?1036;1039r\x1b[?7h\x1b[H\x1b[2J\x1b[?1049l"),
+  // Undone in reverse order: mouse, keypad, colours and cursor, Alt modes,
+  // autowrap, the screen cleared (for terminals without an alternate one),
+  // alternate screen.
+  EXPECT_NE(left.find("\x1b[?1006l\x1b[?1000l\x1b>\x1b[0m\x1b[0 q\x1b[?25h\x1b[?1036;1039r\x1b[?7h\x1b[H\x1b[2J\x1b[?1049l"),
             std::string::npos)
       << left;
   // The keys typed ahead were thrown away, not left for the shell.
@@ -162,6 +163,27 @@ TEST_F(TerminalConsoleTest, KeysArriveAsProgramCodes) {
   type("\x1b");
   EXPECT_EQ(nextKey(), key::kEsc);  // once the ESC delay has passed
   EXPECT_EQ(console_.readEvent(20).kind, InputEvent::Kind::None);
+}
+
+// The keypad in application mode but on the Linux console; ESC O r is a
+// digit but on rxvt; Alt with keypad digits types a character by its code.
+TEST_F(TerminalConsoleTest, KeypadModeAndAltKeypadEntryByTerminal) {
+  const struct {
+    const char* term;
+    bool applicationKeypad;
+    int16_t keypad2;
+  } cases[] = {
+      {"xterm-256color", true, '2'}, {"rxvt-unicode-256color", true, key::kDown}, {"linux", false, '2'}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.term);
+    ::setenv("TERM", c.term, 1);
+    open();
+    EXPECT_EQ(output().find("\x1b=") != std::string::npos, c.applicationKeypad);
+    type("\x1bOr\x1b\x1bOs\x1bO3p\x1bO3px");
+    for (int16_t expected : {c.keypad2, int16_t{44}, int16_t{'x'}}) EXPECT_EQ(nextKey(), expected);
+    console_.close();
+    EXPECT_EQ(output().find("\x1b>") != std::string::npos, c.applicationKeypad);
+  }
 }
 
 TEST_F(TerminalConsoleTest, MouseClicksOutsideTheScreenAreDropped) {

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Terminal test of the console backend: runs the console driver in tmux at
-# 80x25, types keys and reads the pane; checks the terminal is restored after
+# 80x25, types keys (Alt with keypad digits among them) and reads the pane;
+# checks the terminal is restored after
 # a normal end, after SIGTERM, SIGHUP, SIGINT, SIGSEGV and SIGABRT, and across a stop and
 # continue; checks that keys typed before the end do not reach the shell, and
 # that a 60x20 terminal gets the size notice until it grows.
@@ -61,9 +62,15 @@ wait_for main "3B00 5400 7300 2D00 0082"
 capture main | grep -qF "Glyphs: ► ◄ ╔═╗ é € ç" || fail "glyphs not shown"
 tm capture-pane -p -e -t main | head -1 | grep -qF $'\e[93m\e[41m CONSOLE DRIVER' ||
   fail "title not yellow on red"
+# Alt with keypad digits: 3, 0, 0 is 300 mod 256 = 44, given once another
+# key comes; keypad 7 without Alt stays the digit.
+[ "$(tm display -p -t main '#{keypad_flag}')" = 1 ] || fail "keypad not in application mode"
+tm send-keys -t main M-KP3 M-KP0 M-KP0 KP7
+wait_for main "0082 002C 0037"
 tm send-keys -t main Escape
 wait_for main "rc=0" && wait_for main "TTY-SAME"
 expect_flags main "0 1 0 1" "after Esc"
+[ "$(tm display -p -t main '#{keypad_flag}')" = 0 ] || fail "keypad left in application mode"
 
 # --- Mouse on, keys typed while the program is busy, then its end: the
 # keys must not reach the shell.
