@@ -90,7 +90,8 @@ class Console {
   // Sends the changes to the display. Called before every wait for input.
   virtual void flush() = 0;
   // Returns the next input event, waiting at most timeoutMs milliseconds
-  // (0: do not wait, negative: wait until there is one). Flushes first.
+  // (0: do not wait, negative: wait until there is one). Flushes first when
+  // it waits; a look without waiting sends nothing.
   virtual InputEvent readEvent(int timeoutMs) = 0;
   // Throws away keys typed ahead.
   virtual void discardInput() = 0;

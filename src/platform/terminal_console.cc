@@ -225,8 +225,9 @@ std::optional<InputEvent> TerminalConsole::nextEvent(int64_t now) {
 InputEvent TerminalConsole::readEvent(int timeoutMs) {
   if (!tty_.isOpen()) return {};
   handleSignals();
-  if (timeoutMs != 0) flushNow();  // always before waiting
-  else flush();
+  // Always before waiting; a look for a key typed meanwhile sends nothing,
+  // so a page being drawn reaches the terminal only when it is whole.
+  if (timeoutMs != 0) flushNow();
   const int64_t start = clock_();
   for (;;) {
     handleSignals();

@@ -214,6 +214,15 @@ TEST_F(TerminalConsoleTest, FlushesArePacedButDoneBeforeWaiting) {
   console_.write("C");
   console_.flush();
   EXPECT_EQ(output(), "C");
+  // A look for a key typed meanwhile, without waiting, sends nothing: a
+  // page being drawn reaches the terminal whole.
+  now += TerminalConsole::kMinFlushIntervalMs;
+  console_.write("D");
+  EXPECT_EQ(console_.readEvent(0).kind, InputEvent::Kind::None);
+  EXPECT_EQ(output(), "");
+  type("y");
+  EXPECT_EQ(nextKey(), 'y');
+  EXPECT_EQ(output(), "D");
 }
 
 TEST_F(TerminalConsoleTest, TerminationSignalReachesTheHandler) {
