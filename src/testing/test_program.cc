@@ -22,6 +22,13 @@ ScratchDir::~ScratchDir() {
   fs::remove_all(path_, ec);
 }
 
+void ScratchDir::openToEveryone() const {
+  std::error_code ec;
+  fs::permissions(path_, fs::perms::all, ec);
+  for (const auto& entry : fs::recursive_directory_iterator(path_, ec))
+    if (entry.is_directory(ec)) fs::permissions(entry.path(), fs::perms::all, ec);
+}
+
 void ScratchDir::write(const std::string& relative, const std::string& content) const {
   fs::path p = fs::path(path_) / relative;
   fs::create_directories(p.parent_path());

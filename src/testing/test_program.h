@@ -26,6 +26,9 @@ class ScratchDir {
   // Writes a file (creating parent directories) under the directory.
   void write(const std::string& relative, const std::string& content) const;
   std::string read(const std::string& relative) const;
+  // Lets every user into the directory and the directories under it and
+  // make files there (for a test body run as another user).
+  void openToEveryone() const;
 
  private:
   std::string path_;

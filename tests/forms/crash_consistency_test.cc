@@ -199,8 +199,8 @@ bool cryptChars(const std::string& s) {
 class CrashConsistencyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!fileExists(demoSourceDir() + "FORMS/XTANCAR.JPN") || !fileExists(demoSourceDir() + "ddf/Operador.xdf"))
-      GTEST_SKIP() << "the demo installation has no form or dictionary";
+    ASSERT_TRUE(fileExists(demoSourceDir() + "FORMS/XTANCAR.JPN") && fileExists(demoSourceDir() + "ddf/Operador.xdf"))
+        << "the demo installation has no form or dictionary";
     copyTree(demoSourceDir(), t.root());
     // The key that the form's group 2 maps onto the delete request.
     FormLoadResult loaded = loadForm(t.program(), t.root() + "FORMS\\XTANCAR.JPN");

@@ -37,8 +37,8 @@ struct HeldLock {
 class OperatorFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!fileExists(demoSourceDir() + "FORMS/XTANCAR.JPN") || !fileExists(demoSourceDir() + "ddf/Operador.xdf"))
-      GTEST_SKIP() << "the demo installation has no form or dictionary";
+    ASSERT_TRUE(fileExists(demoSourceDir() + "FORMS/XTANCAR.JPN") && fileExists(demoSourceDir() + "ddf/Operador.xdf"))
+        << "the demo installation has no form or dictionary";
     copyTree(demoSourceDir(), t.root());
     savedDirectory_ = currentDirectory();
     changeDirectory(t.root());

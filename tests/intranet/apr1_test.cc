@@ -112,7 +112,7 @@ TEST(Apr1Hash, SaltRules) {
 }
 
 TEST(Apr1Hash, MatchesOpensslForGeneratedCases) {
-  if (std::system("openssl version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no openssl";
+  ASSERT_EQ(std::system("openssl version >/dev/null 2>&1"), 0) << "openssl is needed (scripts/setup-deps.sh)";
   FakeSystem system;
   const char* passwords[] = {"OPERADOR", "G", "ADMIN 01", "pa ss-word.with.more_than_16"};
   const char* salts[] = {"q", "Zz", "12345678", "./x9"};

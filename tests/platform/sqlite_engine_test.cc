@@ -14,6 +14,7 @@
 
 #include "engine_test_util.h"
 #include "testing/test_program.h"
+#include "testing/unprivileged.h"
 
 namespace xt {
 namespace {
@@ -567,24 +568,12 @@ TEST_F(EngineTest, RecordLockedWhileWaitingForTheWriteLockIsHonoured) {
 
 // ---- A user who may read the file but not write it ---------------------------
 
-// Runs body in a child process as another user: as root, uid (nobody by
-// default); otherwise as this user, who is then the reader. Its return is
-// the exit status.
-int asUser(uid_t uid, const std::function<int()>& body) {
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::geteuid() == 0 && (::setgid(uid) != 0 || ::setuid(uid) != 0)) ::_exit(100);
-    ::_exit(body());
-  }
-  int st = 0;
-  ::waitpid(pid, &st, 0);
-  return WIFEXITED(st) ? WEXITSTATUS(st) : 255;
-}
-
 TEST_F(EngineTest, ReadOnlyFileOpensForReadingAndRefusesWrites) {
   const bool root = ::geteuid() == 0;
-  const uid_t reader = 65534, writer = 1;
-  ::chmod(dir_.path().c_str(), 0777);
+  // As root the reader and the writer are two other users; otherwise both
+  // are this user, who may not write a file of mode 0444.
+  const uid_t reader = kNobody, writer = 1;
+  dir_.openToEveryone();
   const std::string p = path();
   {
     Handle h(engine_);
@@ -600,7 +589,7 @@ TEST_F(EngineTest, ReadOnlyFileOpensForReadingAndRefusesWrites) {
   }
   ASSERT_EQ(::chmod(p.c_str(), root ? 0644 : 0444) + ::chmod((p + ".lck").c_str(), 0644), 0);
 
-  int read = asUser(reader, [p] {
+  int read = runAsUser(reader, [p] {
     SqliteEngine engine;
     Handle h(engine);
     if (h.open(p) != 0) return 1;
@@ -619,7 +608,7 @@ TEST_F(EngineTest, ReadOnlyFileOpensForReadingAndRefusesWrites) {
   if (!root) {
     ASSERT_EQ(::chmod(p.c_str(), 0644), 0);
   }
-  int wrote = asUser(writer, [p] {
+  int wrote = runAsUser(writer, [p] {
     SqliteEngine engine;
     Handle h(engine);
     if (h.open(p) != 0) return 1;

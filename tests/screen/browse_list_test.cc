@@ -355,7 +355,7 @@ class CountingOperatorHooks : public OperatorMaintenance {
 class DataBrowseTest : public BrowseListTest {
  protected:
   void SetUp() override {
-    if (!fileExists(demoSourceDir() + "ddf/Operador.xdf")) GTEST_SKIP() << "no operator dictionary";
+    ASSERT_TRUE(fileExists(demoSourceDir() + "ddf/Operador.xdf")) << "the demo has no operator dictionary";
     copyTree(demoSourceDir(), t.root());
     program.settings.rootDir = t.root();
     LookupList& l = program.form.lookups[1];

@@ -3,7 +3,7 @@
 # the UTF-8 sources in scripts/demo-src/; checks that demo/ holds exactly
 # what the sources give.
 set -euo pipefail
-command -v python3 >/dev/null || { echo "python3 not found"; exit 77; }
+command -v python3 >/dev/null || { echo "python3 not found"; exit 1; }
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 python3 scripts/make-demo-files.py "$out" >/dev/null

@@ -4,8 +4,8 @@
 # operator's code.
 set -euo pipefail
 build=$1
-[ -x "$build/xtdata" ] || { echo "xtdata not built"; exit 77; }
-command -v openssl >/dev/null || { echo "openssl not found"; exit 77; }
+[ -x "$build/xtdata" ] || { echo "xtdata not built"; exit 1; }
+command -v openssl >/dev/null || { echo "openssl not found"; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 scripts/install-demo.sh "$build" "$work/inst"

@@ -6,15 +6,15 @@
 # record; termination signals while an operator is being edited. After each
 # step the screen, the operator file, db.log, .HTPASSWD and the lock file
 # are checked.
-# Usage: form_terminal.sh BUILD-DIR   (exit 77: skipped)
+# Usage: form_terminal.sh BUILD-DIR   (exit 1)
 set -u
-command -v tmux >/dev/null || { echo "SKIP: tmux is not installed"; exit 77; }
+command -v tmux >/dev/null || { echo "tmux is not installed"; exit 1; }
 build=$(cd "${1:-build}" && pwd)
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 xtancar=$build/xtancar
 xtdata=$build/xtdata
-[ -x "$xtancar" ] && [ -x "$xtdata" ] || { echo "SKIP: xtancar or xtdata is not built"; exit 77; }
-command -v openssl >/dev/null || { echo "SKIP: openssl is not installed"; exit 77; }
+[ -x "$xtancar" ] && [ -x "$xtdata" ] || { echo "xtancar or xtdata is not built"; exit 1; }
+command -v openssl >/dev/null || { echo "openssl is not installed"; exit 1; }
 
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 work=$(mktemp -d)
@@ -216,7 +216,7 @@ scenario() {
 # A new operator: code, Enter, text, access level with Right and Space,
 # Enter stores it.
 create_operator() {
-  local inst; inst=$(fresh_install create) || exit 1
+  local inst; inst=$(fresh_install create) || { echo "$x is not built"; exit 1; }
   open_terminal a
   run_form a "$inst"
   row_colours a 4 | grep -qF $'Codi d\'operador:      \e[30m\e[106m        ' ||
@@ -260,8 +260,8 @@ create_operator() {
 # F4 opens the operator list; Down and Enter pick MARIA, who is then edited
 # and stored: her line moves to the end of .HTPASSWD with a new salt.
 browse_and_edit() {
-  local inst salt_before salt_after; inst=$(fresh_install browse) || exit 1
-  salt_before=$(expect_htpasswd "$inst" MARIA) || exit 1
+  local inst salt_before salt_after; inst=$(fresh_install browse) || { echo "$x is not built"; exit 1; }
+  salt_before=$(expect_htpasswd "$inst" MARIA) || { echo "$x is not built"; exit 1; }
   open_terminal a
   run_form a "$inst"
   keys a F4
@@ -296,7 +296,7 @@ browse_and_edit() {
   expect_record "$inst" MARIA "Maria Q |01" "edited"
   expect_log "$inst" "$log_update"
   expect_locks "$inst" "" "after storing"
-  salt_after=$(expect_htpasswd "$inst" MARIA) || exit 1
+  salt_after=$(expect_htpasswd "$inst" MARIA) || { echo "$x is not built"; exit 1; }
   [ "$salt_after" != "$salt_before" ] || fail "MARIA kept the salt $salt_before"
   [ "$(htpasswd_users "$inst")" = "ADMIN JORDI NURIA PERE MARIA " ] ||
     fail ".HTPASSWD users: $(htpasswd_users "$inst")"
@@ -306,7 +306,7 @@ browse_and_edit() {
 # F8 asks for the deletion in a window; NO keeps the record, "S" or Right
 # then Enter deletes it with its intranet line.
 delete_operators() {
-  local inst; inst=$(fresh_install delete) || exit 1
+  local inst; inst=$(fresh_install delete) || { echo "$x is not built"; exit 1; }
   local confirm=12 # the question's row: the window's top row 10 + 2
   open_terminal a
   run_form a "$inst"
@@ -361,7 +361,7 @@ delete_operators() {
 # there, the choice markers step the entry, a click on no field changes
 # nothing.
 mouse_entry() {
-  local inst; inst=$(fresh_install mouse) || exit 1
+  local inst; inst=$(fresh_install mouse) || { echo "$x is not built"; exit 1; }
   open_terminal a
   run_form a "$inst"
   # The code field starts at column 27 of row 4 (both counted from 1).
@@ -429,7 +429,7 @@ tool_escape_restores() {
 # Alt+C and Alt+X over the text field: Esc restores the screen exactly; the
 # chosen date and the calculated number arrive in the field as if typed.
 calendar_and_calculator() {
-  local inst; inst=$(fresh_install tools) || exit 1
+  local inst; inst=$(fresh_install tools) || { echo "$x is not built"; exit 1; }
   open_terminal a
   run_form a "$inst"
   typed a ADMIN
@@ -484,7 +484,7 @@ calendar_and_calculator() {
 # Esc in group 1 ends the program with exit code 0 and the terminal as it
 # was; a new code left with Esc in group 2 is taken out again first.
 leave_with_escape() {
-  local inst; inst=$(fresh_install leave) || exit 1
+  local inst; inst=$(fresh_install leave) || { echo "$x is not built"; exit 1; }
   open_terminal a
   run_form a "$inst"
   typed a NOU
@@ -506,7 +506,7 @@ leave_with_escape() {
 # A session directory that is not there: a message naming it until a key,
 # then exit code 2 and the terminal as it was.
 missing_session() {
-  local inst; inst=$(fresh_install nosession) || exit 1
+  local inst; inst=$(fresh_install nosession) || { echo "$x is not built"; exit 1; }
   open_terminal a
   local line="clear; S=\$(stty -g); TAVROOT=$inst/ TAVTMP=$inst/nosuch/ $xtancar; echo EXIT=\$?;"
   line+=" [ \"\$S\" = \"\$(stty -g)\" ] && echo TTY-SAME || echo TTY-CHANGED"
@@ -531,7 +531,7 @@ missing_session() {
 # An operator file that is not a data file: the message until a key, then
 # exit code 1, with the message repeated on the shell's error output.
 unusable_data_file() {
-  local inst; inst=$(fresh_install baddata) || exit 1
+  local inst; inst=$(fresh_install baddata) || { echo "$x is not built"; exit 1; }
   rm -f "$inst"/Operador.dat-*
   echo "not a data file" >"$inst/Operador.dat"
   open_terminal a
@@ -548,7 +548,7 @@ unusable_data_file() {
 # Two terminals (each with its own session directory, hence its own lock
 # identity) on one installation.
 two_terminals() {
-  local inst; inst=$(fresh_install shared) || exit 1
+  local inst; inst=$(fresh_install shared) || { echo "$x is not built"; exit 1; }
   local message="FITXER BLOQUEJAT. ESPEREU UN MOMENT O POLSEU [ESC] PER A EIXIR."
   cp -r "$inst/sessio" "$inst/sessio2"
   open_terminal a
@@ -606,7 +606,7 @@ two_terminals() {
 # message on the terminal, and SIGTERM ends the program at once, the new
 # operator taken out again, its record lock freed, the terminal restored.
 wait_for_intranet_lock() {
-  local inst pid holder i; inst=$(fresh_install intranetwait) || exit 1
+  local inst pid holder i; inst=$(fresh_install intranetwait) || { echo "$x is not built"; exit 1; }
   open_terminal a
   run_form a "$inst"
   typed a PAU
@@ -639,7 +639,7 @@ wait_for_intranet_lock() {
 # db.log and .HTPASSWD land in the installation, and Vexa.ini's decimal
 # character reaches the calculator.
 relative_root() {
-  local inst; inst=$(fresh_install relative) || exit 1
+  local inst; inst=$(fresh_install relative) || { echo "$x is not built"; exit 1; }
   rm -f "$inst"/Operador.dat*
   open_terminal a
   typed a "clear; cd $work; TAVROOT=relative/ TAVTMP=relative/sessio/ $xtancar; echo EXIT=\$?"
@@ -676,7 +676,7 @@ relative_root() {
 signals() {
   local inst sig code pid
   for sig in TERM HUP; do
-    inst=$(fresh_install "signal-$sig") || exit 1
+    inst=$(fresh_install "signal-$sig") || { echo "$x is not built"; exit 1; }
     code=SIG$sig
     open_terminal a
     run_form a "$inst"

@@ -2,12 +2,12 @@
 # The text help viewer in a real terminal (tmux, 80x25): opened with F1 over
 # a drawn screen, it scrolls with the keys of its table, and Esc brings the
 # screen back exactly, colours and cursor included.
-# Usage: help_viewer.sh <build directory>. Exit 77: skipped.
+# Usage: help_viewer.sh <build directory>
 set -u
 build=$(cd "${1:-build}" && pwd)
 driver="$build/help_driver"
-command -v tmux >/dev/null || { echo "SKIP: tmux is not installed"; exit 77; }
-[ -x "$driver" ] || { echo "SKIP: $driver is not built"; exit 77; }
+command -v tmux >/dev/null || { echo "tmux is not installed"; exit 1; }
+[ -x "$driver" ] || { echo "$driver is not built"; exit 1; }
 
 work=$(mktemp -d)
 sock="xt-help-$$"

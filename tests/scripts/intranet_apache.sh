@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A real Apache httpd on 127.0.0.1 checks the access files the program
 # writes: each operator's password gets 200, a wrong one 401, a removed
-# operator 401, and the password file itself 403. Skipped (77) without
+# operator 401, and the password file itself 403. Fails without
 # apache2-bin or curl.
 set -u
 build=${1:?build directory}
@@ -9,7 +9,7 @@ httpd=/usr/sbin/apache2
 modules=/usr/lib/apache2/modules
 driver=$build/intranet_driver
 
-[ -x "$httpd" ] && [ -d "$modules" ] && command -v curl >/dev/null || { echo "no apache2-bin or curl: skipped"; exit 77; }
+[ -x "$httpd" ] && [ -d "$modules" ] && command -v curl >/dev/null || { echo "no apache2-bin or curl"; exit 1; }
 [ -x "$driver" ] || { echo "missing $driver"; exit 1; }
 
 umask 022

@@ -4,7 +4,7 @@
 set -u
 build=$1
 x="$build/xtdata"
-[ -x "$x" ] || exit 77
+[ -x "$x" ] || { echo "$x is not built"; exit 1; }
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cd "$dir"
