@@ -16,10 +16,10 @@
 
 #include "data/file_table.h"
 #include "forms/operator_maintenance.h"
+#include "lists/browse_list.h"
 #include "platform/files.h"
 #include "platform/key_codes.h"
 #include "platform/record_engine.h"
-#include "screen/browse_list.h"
 #include "startup/program.h"
 #include "testing/test_program.h"
 
@@ -58,8 +58,8 @@ std::string installationFor(int records) {
   t.program().settings.rootDir = dir;
   t.system().setEnv("TAVROOT", dir);
   OperatorRecord rec{};
-  if (openDataFile(t.program(), kOperatorFileId, dir + "Operador", recordBytes(rec)) != 0) return {};
-  FileSlot& slot = t.program().files.slots[findFileSlot(t.program(), kOperatorFileId)];
+  if (openDataFile(t.program().data, kOperatorFileId, dir + "Operador", recordBytes(rec)) != 0) return {};
+  FileSlot& slot = t.program().data.table.slots[findFileSlot(t.program().data, kOperatorFileId)];
   for (int i = 0; i < records; ++i) {
     char code[16];
     std::snprintf(code, sizeof code, "O%07d", i);
@@ -71,7 +71,7 @@ std::string installationFor(int records) {
     if (t.engine().call(op::kInsert, slot.positionBlock, reinterpret_cast<uint8_t*>(&rec), length, key, 255, 0) != 0)
       return {};
   }
-  (void)resetAllFiles(t.program());
+  (void)resetAllFiles(t.program().data);
   writeWholeFile(dir + "complete", "");
   return dir;
 }
@@ -79,7 +79,7 @@ std::string installationFor(int records) {
 // A program on the installation with the form's list 1: rows 3..22 (18
 // lines), columns 10..60.
 struct BrowseRun {
-  explicit BrowseRun(const std::string& root) : program(console, t.system(), t.engine()), form(program) {
+  explicit BrowseRun(const std::string& root) : program(console, t.system(), t.engine()), form(program.entry, program.data, program.browse) {
     program.settings = t.program().settings;
     program.settings.rootDir = root;
     t.system().setEnv("TAVROOT", root);
@@ -91,14 +91,14 @@ struct BrowseRun {
     list.attr[4] = 22;
     list.attr[5] = 60;
     list.lookupTitle = "CODI TEXT NIVELL";
-    program.hooks = &form;
-    (void)openDataFile(program, kOperatorFileId, root + "Operador", recordBytes(form.record()));
+    program.entry.hooks = &form;
+    (void)openDataFile(program.data, kOperatorFileId, root + "Operador", recordBytes(form.record()));
   }
-  ~BrowseRun() { (void)resetAllFiles(program); }
+  ~BrowseRun() { (void)resetAllFiles(program.data); }
 
   int16_t browse() {
     int16_t list = 1, result = 0;
-    browseList(program, list, result);
+    browseList(program.entry, program.data, program.browse, list, result);
     return result;
   }
 

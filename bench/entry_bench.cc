@@ -11,9 +11,9 @@
 #include "platform/ansi_renderer.h"
 #include "platform/key_codes.h"
 #include "screen/active_keys.h"
+#include "startup/program.h"
 #include "testing/fake_console.h"
 #include "testing/fake_system.h"
-#include "startup/program.h"
 
 namespace xt {
 namespace {
@@ -44,7 +44,7 @@ class NoEngine : public RecordEngine {
 
 struct BenchProgram {
   BenchProgram() : program(console, system, engine) {
-    program.entry.insertStateLoaded = true;
+    program.entry.state.insertStateLoaded = true;
     console.flush();  // the first, full frame is not part of any keystroke
     console.bytes = 0;
   }
@@ -60,7 +60,7 @@ void typeIntoField(benchmark::State& state, bool insert) {
   BenchProgram b;
   Program& p = b.program;
   p.console.setInsertMode(insert);
-  setActiveKeys(p, "0d,1b", "+ea");
+  setActiveKeys(p.screen, "0d,1b", "+ea");
   for (auto _ : state) {
     state.PauseTiming();
     for (int i = 0; i < kWidth; ++i) b.console.pushKey(static_cast<int16_t>('a' + i % 26));
@@ -68,7 +68,7 @@ void typeIntoField(benchmark::State& state, bool insert) {
     std::string value(kWidth, ' ');
     state.ResumeTiming();
     int16_t row = 5, col = 10, lineWidth = 0, cursor = 1, key = 0;
-    editFieldValue(p, row, col, lineWidth, value, cursor, key);
+    editFieldValue(p.entry, row, col, lineWidth, value, cursor, key);
     benchmark::DoNotOptimize(value);
   }
   auto keys = static_cast<double>(state.iterations() * (kWidth + 1));
@@ -102,7 +102,7 @@ void BM_FieldInGroup(benchmark::State& state) {
     state.PauseTiming();
     b.console.pushKeys({'x', key::kEnter, key::kEsc, key::kEsc});
     state.ResumeTiming();
-    benchmark::DoNotOptimize(enterGroup(p, 1));
+    benchmark::DoNotOptimize(enterGroup(p.entry, 1));
   }
   state.SetItemsProcessed(state.iterations() * 4);
   state.counters["bytes_per_key"] = static_cast<double>(b.console.bytes) / static_cast<double>(state.iterations() * 4);

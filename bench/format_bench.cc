@@ -16,7 +16,7 @@ void BM_FormatPicture(benchmark::State& state) {
   TestProgram t;
   double v = 1234567.891;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(formatPicture(t.program(), "-Z,ZZZ,ZZZ,ZZZ,ZZ9.999", v));
+    benchmark::DoNotOptimize(formatPicture(t.program().format, "-Z,ZZZ,ZZZ,ZZZ,ZZ9.999", v));
     v += 1.5;
   }
 }
@@ -25,7 +25,7 @@ BENCHMARK(BM_FormatPicture);
 void BM_FormatDateLong(benchmark::State& state) {
   TestProgram t;
   std::string packed = "\x94\x9A\x8C\x87";  // 2026-12-07
-  for (auto _ : state) benchmark::DoNotOptimize(formatDate(t.program(), packed, 2, "DMA"));
+  for (auto _ : state) benchmark::DoNotOptimize(formatDate(t.program().format, t.program().settings.languageCode, packed, 2, "DMA"));
 }
 BENCHMARK(BM_FormatDateLong);
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "fuzz/fuzz_support.h"
+#include "lists/browse_list.h"
 #include "platform/key_codes.h"
-#include "screen/browse_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   xt::fuzz::FuzzProgram t;
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   t.console.pushKeys({k::kDown, k::kDown, k::kPgDn, k::kPgDn, k::kRight, k::kRight, k::kPgUp, k::kUp,
                       k::kLeft, k::kPgDn, k::kDown, k::kEnter});
   int16_t number = 1, result = 0;
-  xt::browseList(p, number, result);
-  if (p.windows.windowDepth != 0) std::abort();
+  xt::browseList(p.entry, p.data, p.browse, number, result);
+  if (p.screen.windows.windowDepth != 0) std::abort();
   return 0;
 }

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       t.console.pushKeys({xt::key::kLeft, xt::key::kRight});
     }
     t.console.pushKeys({xt::key::kEsc});
-    (void)xt::calculator(p);
+    (void)xt::calculator(p.screen);
   }
   return 0;
 }

@@ -23,15 +23,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const char* suffix : {".dat", ".dat.lck", ".dat-wal", ".dat-shm"}) (void)xt::removeFile(root + "Operador" + suffix);
   xt::OperatorRecord record{};
   try {
-    int16_t status = xt::openDataFile(p, 52, root + "Operador", xt::recordBytes(record));
+    int16_t status = xt::openDataFile(p.data, 52, root + "Operador", xt::recordBytes(record));
     if (status != 0) std::abort();  // a failed open ends the process instead
-    (void)xt::findByKey(p, 52, 0, "FUZZ", 1);
-    int16_t slot = xt::findFileSlot(p, 52);
+    (void)xt::findByKey(p.data, 52, 0, "FUZZ", 1);
+    int16_t slot = xt::findFileSlot(p.data, 52);
     int16_t insert = xt::op::kInsert;
-    (void)xt::callRecordManager(p, slot, insert);
+    (void)xt::callRecordManager(p.data, slot, insert);
   } catch (const xt::ProcessExit& e) {
     if (e.code == 0) std::abort();
   }
-  (void)xt::resetAllFiles(p);
+  (void)xt::resetAllFiles(p.data);
   return 0;
 }

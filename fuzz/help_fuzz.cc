@@ -10,6 +10,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   xt::fuzz::InDirectory in(t.root());
   namespace k = xt::key;
   t.console.pushKeys({k::kEnd, k::kPgUp, k::kDown, k::kUp, k::kPgDn, k::kHome, k::kPgDn, k::kEsc});
-  xt::showHelp(t.program, "FUZZ");
+  xt::showHelp(t.program.screen, "FUZZ");
   return 0;
 }

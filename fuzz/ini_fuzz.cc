@@ -1,6 +1,6 @@
 // INI files: every key the program reads, from an arbitrary file.
 #include "fuzz/fuzz_support.h"
-#include "startup/ini_file.h"
+#include "base/ini_file.h"
 #include "startup/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   t.write("tmp/Sessio.ini", text);
   t.write("tmp/VexaTerm.ini", text);
   t.write("Vexa.ini", text);
-  xt::loadSettings(t.program);
+  xt::loadSettings(t.program.system, t.program.settings, t.program.format);
   (void)xt::readIniValue(t.root() + "Vexa.ini", "Usuari", "DatOrdre");
   return 0;
 }

@@ -14,12 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t identity = size < 19 ? size : 19;
   t.write("tmp/LOCKS.TMP", xt::fuzz::bytes(data, identity));
   t.write("LOCKS/Operador.lck", xt::fuzz::bytes(data + identity, size - identity));
-  p.locks.lockWaitMode = 'S';
-  (void)xt::lockRecordKey(p, "Operador", "ADMIN   ");
-  (void)xt::acquireLock(p, "Operador", "F", "", "");
-  (void)xt::releaseLock(p, "Operador");
-  (void)xt::releaseLock(p, "Operador");
-  if (p.locks.ownerId == 0) std::abort();
+  p.data.locks.lockWaitMode = 'S';
+  (void)xt::lockRecordKey(p.data, "Operador", "ADMIN   ");
+  (void)xt::acquireLock(p.data, "Operador", "F", "", "");
+  (void)xt::releaseLock(p.data, "Operador");
+  (void)xt::releaseLock(p.data, "Operador");
+  if (p.data.locks.ownerId == 0) std::abort();
   int64_t lockSize = xt::fileSize(t.root() + "LOCKS/Operador.lck");
   int64_t old = static_cast<int64_t>(size - identity);
   // Whole records are appended after the old content (a cut-off last

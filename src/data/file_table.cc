@@ -1,17 +1,13 @@
 #include "data/file_table.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "base/language.h"
+#include "data/data_files.h"
 #include "platform/files.h"
 #include "platform/key_image.h"
-#include "screen/key_reader.h"
-#include "screen/message_box.h"
-#include "screen/screen_stack.h"
-#include "startup/program.h"
-#include "startup/translate.h"
 
 namespace xt {
 
@@ -34,8 +30,8 @@ void clearSlot(FileSlot& slot) {
 
 // The Create specification from the dictionary: a 2-byte length, then that
 // many bytes. A missing, empty or short dictionary gives what there is.
-std::string readDictionary(Program& program, const std::string& base) {
-  std::string path = program.settings.rootDir + "ddf\\" + base + ".xdf";
+std::string readDictionary(DataFiles& files, const std::string& base) {
+  std::string path = files.settings.rootDir + "ddf\\" + base + ".xdf";
   std::optional<std::string> content = readWholeFile(path);
   if (!content || content->size() < 2) return {};
   int n = static_cast<int16_t>(readLe16(content->data()));
@@ -43,59 +39,46 @@ std::string readDictionary(Program& program, const std::string& base) {
   return content->substr(2, static_cast<size_t>(n));
 }
 
-[[noreturn]] void failOpen(Program& program, const std::string& name, int16_t status) {
-  showFileError(program, name, status);
-  program.exitMessage = fileProblemText(program, name, std::to_string(status));
-  // Files of this program are opened and closed within each operation, so
-  // only the data files remain to close.
-  (void)resetAllFiles(program);
-  program.system.exitProcess(1);
-  std::abort();  // exitProcess does not come back
-}
 
 }  // namespace
 
-void showFileError(Program& program, const std::string& name, int16_t status) {
-  showFileProblem(program, 12, name, std::to_string(status));
+void showFileError(DataFiles& files, const std::string& name, int16_t status) {
+  showFileProblem(files, 12, name, std::to_string(status));
 }
 
-std::string fileProblemText(const Program& program, const std::string& name, const std::string& reason) {
-  const std::string text = pickLanguage(program, "NO ES POT ACCEDIR AL FITXER ",
+std::string fileProblemText(const DataFiles& files, const std::string& name, const std::string& reason) {
+  const std::string text = pickLanguage(files.settings, "NO ES POT ACCEDIR AL FITXER ",
                                          "NO SE PUEDE ACCEDER AL FICHERO ",
                                          "NOM SE PODE ACEDER AO FICHEIRO ",
                                          "NON SE P\xE3T ACCEDIR ATH FICH\xD4R " /* Ò, È */);
   return text + name + " (" + reason + ")";
 }
 
-void showFileProblem(Program& program, int16_t row, const std::string& name, const std::string& reason) {
-  messageBox(program, row, fileProblemText(program, name, reason));
-  program.console.beep();
-  program.console.discardInput();
-  waitKey(program);
-  restoreRegion(program);
+void showFileProblem(DataFiles& files, int16_t row, const std::string& name, const std::string& reason) {
+  alert(files.notices, row, fileProblemText(files, name, reason));
 }
 
 namespace {
 
 // Stat into a fresh 1536-byte buffer of blanks; st is the engine's status.
-std::string readStat(Program& program, FileSlot& slot, int16_t& st) {
+std::string readStat(DataFiles& files, FileSlot& slot, int16_t& st) {
   std::vector<uint8_t> data(kDataBufferSize, ' ');
   uint8_t key[kKeyBufferSize];
   std::memset(key, ' ', 255);
   key[255] = 0;
   uint32_t length = kDataBufferSize;
-  st = program.engine.call(op::kStat, slot.positionBlock, data.data(), length, key, 255, 0);
+  st = files.engine.call(op::kStat, slot.positionBlock, data.data(), length, key, 255, 0);
   return std::string(data.begin(), data.end());
 }
 
 // The record length and the length of key keyNumber (0 when there is no
 // such key) from Stat; both 0 when Stat fails, whose status it returns.
-int16_t readLengths(Program& program, FileSlot& slot, int16_t keyNumber, int16_t& keyLength,
+int16_t readLengths(DataFiles& files, FileSlot& slot, int16_t keyNumber, int16_t& keyLength,
                     int32_t& recordLength) {
   keyLength = 0;
   recordLength = 0;
   int16_t st = status::kOk;
-  std::string stat = readStat(program, slot, st);
+  std::string stat = readStat(files, slot, st);
   if (st != status::kOk) return st;
   recordLength = readLe16(stat.data());
   int16_t keys = static_cast<int16_t>(readLe16(stat.data() + 4));
@@ -144,22 +127,22 @@ DataFileName splitDataFileName(const std::string& name) {
   return out;
 }
 
-int16_t findFileSlot(const Program& program, int16_t fileId) {
+int16_t findFileSlot(const DataFiles& files, int16_t fileId) {
   int16_t freeSlot = 0;
   for (int16_t s = 1; s <= kFileSlots; ++s) {
-    const FileSlot& slot = program.files.slots[s];
+    const FileSlot& slot = files.table.slots[s];
     if (!slot.inUse) freeSlot = s;
     else if (slot.fileId == fileId) return s;
   }
   return static_cast<int16_t>(-freeSlot);
 }
 
-int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, std::span<uint8_t> record) {
-  int16_t r = findFileSlot(program, fileId);
+int16_t openDataFile(DataFiles& files, int16_t fileId, const std::string& name, std::span<uint8_t> record) {
+  int16_t r = findFileSlot(files, fileId);
   if (r > 0) return kStatusAlreadyOpen;
   if (r == 0) return kStatusNoFreeSlot;
   int16_t s = static_cast<int16_t>(-r);
-  FileSlot& slot = program.files.slots[s];
+  FileSlot& slot = files.table.slots[s];
   clearSlot(slot);
   slot.inUse = true;
   slot.fileId = fileId;
@@ -177,19 +160,19 @@ int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, 
     std::vector<uint8_t> data(kDataBufferSize, ' ');
     std::memcpy(data.data(), owner.data(), owner.size());
     uint32_t length = static_cast<uint32_t>(owner.size());
-    int16_t st = program.engine.call(op::kOpen, slot.positionBlock, data.data(), length, key,
+    int16_t st = files.engine.call(op::kOpen, slot.positionBlock, data.data(), length, key,
                                      static_cast<int>(fileName.size()), 0);
     if (st == status::kFileLocked) {
-      program.console.beforePause();
-      program.system.pause(3000);
+      files.notices.beforePause();
+      files.system.pause(3000);
       continue;
     }
     if (st == status::kFileNotFound && !created) {
-      std::string fileSpec = readDictionary(program, parts.base);
+      std::string fileSpec = readDictionary(files, parts.base);
       std::vector<uint8_t> create(std::max<size_t>(kDataBufferSize, fileSpec.size()), ' ');
       std::memcpy(create.data(), fileSpec.data(), fileSpec.size());
       uint32_t createLength = static_cast<uint32_t>(create.size());
-      st = program.engine.call(op::kCreate, slot.positionBlock, create.data(), createLength, key,
+      st = files.engine.call(op::kCreate, slot.positionBlock, create.data(), createLength, key,
                                static_cast<int>(fileName.size()), -1);
       // Open again, once; "already exists" is another terminal that made
       // the file since this one looked for it.
@@ -200,8 +183,8 @@ int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, 
       // A terminal still has the file that was deleted under this name
       // open: waited for like a locked file, then looked for again.
       if (st == status::kFileLocked) {
-        program.console.beforePause();
-        program.system.pause(3000);
+        files.notices.beforePause();
+        files.system.pause(3000);
         continue;
       }
     }
@@ -211,7 +194,7 @@ int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, 
       // file under this name) is refused, not read past the buffer.
       int16_t keyLength = 0;
       int32_t recordLength = 0;
-      st = readLengths(program, slot, 0, keyLength, recordLength);
+      st = readLengths(files, slot, 0, keyLength, recordLength);
       if (st == status::kOk) {
         if (static_cast<size_t>(recordLength) <= slot.recordCapacity) {
           slot.keyBuffer.assign(static_cast<size_t>(keyLength), '\0');
@@ -221,28 +204,31 @@ int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, 
         st = status::kDataBufferLength;
       }
     }
-    failOpen(program, name, st);
+    // Fatal for the caller, who ends the program: the operator is told
+    // here. The slot stays claimed.
+    showFileError(files, name, st);
+    return st;
   }
 }
 
-void queryKeyLength(Program& program, int16_t fileId, int16_t keyNumber, int16_t& keyLength,
+void queryKeyLength(DataFiles& files, int16_t fileId, int16_t keyNumber, int16_t& keyLength,
                     int32_t& recordLength) {
   keyLength = 0;
   recordLength = 0;
-  int16_t s = findFileSlot(program, fileId);
-  if (s > 0) (void)readLengths(program, program.files.slots[s], keyNumber, keyLength, recordLength);
+  int16_t s = findFileSlot(files, fileId);
+  if (s > 0) (void)readLengths(files, files.table.slots[s], keyNumber, keyLength, recordLength);
 }
 
-int16_t resetAllFiles(Program& program) {
-  FileSlot& scratch = program.files.slots[0];
+int16_t resetAllFiles(DataFiles& files) {
+  FileSlot& scratch = files.table.slots[0];
   std::memset(scratch.positionBlock, 0, sizeof scratch.positionBlock);
   uint8_t data[4] = {};
   uint8_t key[4] = {};
   uint32_t length = 0;
-  int16_t st = program.engine.call(op::kReset, scratch.positionBlock, data, length, key, 0, 0);
+  int16_t st = files.engine.call(op::kReset, scratch.positionBlock, data, length, key, 0, 0);
   std::memset(scratch.positionBlock, 0, sizeof scratch.positionBlock);
   if (st == status::kOk)
-    for (int s = 1; s <= kFileSlots; ++s) clearSlot(program.files.slots[s]);
+    for (int s = 1; s <= kFileSlots; ++s) clearSlot(files.table.slots[s]);
   return st;
 }
 

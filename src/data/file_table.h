@@ -12,7 +12,7 @@
 
 namespace xt {
 
-struct Program;
+struct DataFiles;
 
 constexpr int16_t kStatusAlreadyOpen = 1002;
 constexpr int16_t kStatusNoFreeSlot = 1003;
@@ -51,25 +51,27 @@ DataFileName splitDataFileName(const std::string& name);
 
 // The slot holding fileId (1..40), else minus the highest free slot, else 0.
 // Every identifier is looked up alike, 0 included.
-int16_t findFileSlot(const Program& program, int16_t fileId);
+int16_t findFileSlot(const DataFiles& files, int16_t fileId);
 // The message that name cannot be used, with the record manager's status;
 // waits for a key and takes the message off again.
-void showFileError(Program& program, const std::string& name, int16_t status);
+void showFileError(DataFiles& files, const std::string& name, int16_t status);
 // The text of that message, with any reason in the brackets.
-std::string fileProblemText(const Program& program, const std::string& name, const std::string& reason);
+std::string fileProblemText(const DataFiles& files, const std::string& name, const std::string& reason);
 // The same message on the given row, with any reason in the brackets.
-void showFileProblem(Program& program, int16_t row, const std::string& name, const std::string& reason);
-// Opens name as fileId with the caller's record buffer. A fatal failure
-// shows the message, resets the files and ends the process (nonzero code);
-// so does a file whose records are longer than the buffer (status 22).
-int16_t openDataFile(Program& program, int16_t fileId, const std::string& name, std::span<uint8_t> record);
+void showFileProblem(DataFiles& files, int16_t row, const std::string& name, const std::string& reason);
+// Opens name as fileId with the caller's record buffer; a missing file is
+// created from its dictionary first. Any other failure, and a file whose
+// records are longer than the buffer (status 22), is fatal: the operator
+// is shown the message and the status is returned for the caller to end
+// the program. 1002 (already open) and 1003 (no free slot) show nothing.
+[[nodiscard]] int16_t openDataFile(DataFiles& files, int16_t fileId, const std::string& name, std::span<uint8_t> record);
 // A fixed-layout record as the buffer openDataFile fills.
 template <class Record>
 std::span<uint8_t> recordBytes(Record& record) {
   return {reinterpret_cast<uint8_t*>(&record), sizeof record};
 }
-void queryKeyLength(Program& program, int16_t fileId, int16_t keyNumber, int16_t& keyLength,
+void queryKeyLength(DataFiles& files, int16_t fileId, int16_t keyNumber, int16_t& keyLength,
                     int32_t& recordLength);
-int16_t resetAllFiles(Program& program);
+int16_t resetAllFiles(DataFiles& files);
 
 }  // namespace xt

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "data/data_files.h"
 #include "data/file_table.h"
 #include "data/record_ops.h"
-#include "entry/text_styles.h"
 #include "platform/files.h"
 #include "platform/key_image.h"
-#include "startup/program.h"
 
 namespace xt {
 
@@ -43,31 +42,28 @@ std::string logLine(int32_t fileId, int32_t operation, int32_t status) {
   return line + "\r\n";
 }
 
-int16_t insertRecord(Program& program, int16_t fileId) {
-  int16_t s = findFileSlot(program, fileId);
+int16_t insertRecord(DataFiles& files, int16_t fileId) {
+  int16_t s = findFileSlot(files, fileId);
   if (s <= 0) return status::kFileNotOpen;
   int16_t operation = op::kInsert;
-  int16_t st = callRecordManager(program, s, operation);
+  int16_t st = callRecordManager(files, s, operation);
   appendLogLine(fileId, op::kInsert, st);
-  if (st != status::kOk) clearKeyBuffer(program.files.slots[s]);
+  if (st != status::kOk) clearKeyBuffer(files.table.slots[s]);
   return st;
 }
 
-int16_t updateRecord(Program& program, int16_t fileId) {
-  int16_t s = findFileSlot(program, fileId);
+int16_t updateRecord(DataFiles& files, int16_t fileId) {
+  int16_t s = findFileSlot(files, fileId);
   if (s <= 0) return status::kFileNotOpen;
-  std::string saved(4, '\0');
-  writeLe32(saved.data(), static_cast<uint32_t>(recordPosition(program, fileId, 0)));
-  pushValue(program, saved);
+  // The record's position, kept across the update to read the record back.
+  const int32_t position = recordPosition(files, fileId, 0);
   int16_t operation = op::kUpdate;
-  int16_t st = callRecordManager(program, s, operation);
+  int16_t st = callRecordManager(files, s, operation);
   appendLogLine(fileId, operation, st);
   if (st == status::kDataBufferLength) st = status::kOk;
-  if (st != status::kOk) clearKeyBuffer(program.files.slots[s]);
-  std::string back = popValue(program);
-  back.resize(4, '\0');
+  if (st != status::kOk) clearKeyBuffer(files.table.slots[s]);
   // Read the record back (or, with no position, only ask for it again).
-  (void)recordPosition(program, fileId, static_cast<int32_t>(readLe32(back.data())));
+  (void)recordPosition(files, fileId, position);
   return st;
 }
 

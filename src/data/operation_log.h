@@ -7,10 +7,10 @@
 
 namespace xt {
 
-struct Program;
+struct DataFiles;
 
-int16_t insertRecord(Program& program, int16_t fileId);
-int16_t updateRecord(Program& program, int16_t fileId);
+int16_t insertRecord(DataFiles& files, int16_t fileId);
+int16_t updateRecord(DataFiles& files, int16_t fileId);
 // The db.log line (with CR LF) for a file id, operation and status.
 std::string logLine(int32_t fileId, int32_t operation, int32_t status);
 

@@ -6,13 +6,11 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/language.h"
+#include "data/data_files.h"
 #include "data/file_table.h"
+#include "format/fixed_text.h"
 #include "platform/key_codes.h"
-#include "screen/key_reader.h"
-#include "screen/message_box.h"
-#include "screen/screen_stack.h"
-#include "startup/program.h"
-#include "startup/translate.h"
 
 namespace xt {
 
@@ -27,14 +25,8 @@ constexpr size_t kFirstLengthAt = 35, kFirstKeyAt = 37;
 constexpr size_t kLastLengthAt = 77, kLastKeyAt = 79;
 constexpr size_t kLengthSize = 2, kKeySize = 40;
 
-std::string padded(std::string_view text, size_t size) {
-  std::string s(text.substr(0, std::min(text.size(), size)));
-  s.resize(size, ' ');
-  return s;
-}
-
 void setField(std::string& record, size_t at, size_t size, std::string_view value) {
-  record.replace(at, size, padded(value, size));
+  record.replace(at, size, fitText(value, size));
 }
 
 bool isBlank(std::string_view s) {
@@ -54,14 +46,9 @@ int64_t leadingNumber(std::string_view s) {
   return negative ? -value : value;
 }
 
-std::string trimRight(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  return s;
-}
-
 // The installation root + "LOCKS": the directory of the lock files of the installation.
-std::string lockDirectory(const Program& program) {
-  std::string root = program.settings.rootDir;
+std::string lockDirectory(const DataFiles& files) {
+  std::string root = files.settings.rootDir;
   if (!root.empty() && root.back() != '/' && root.back() != '\\') root += '/';
   return root + "LOCKS";
 }
@@ -77,9 +64,9 @@ struct Identity {
   std::string owner;  // 11 characters
 };
 
-Identity ownIdentity(const Program& program) {
-  return {padded(program.locks.computerName, kNameSize),
-          padded(std::to_string(program.locks.ownerId), kOwnerSize)};
+Identity ownIdentity(const DataFiles& files) {
+  return {fitText(files.locks.computerName, kNameSize),
+          fitText(std::to_string(files.locks.ownerId), kOwnerSize)};
 }
 
 bool heldBy(const std::string& record, const Identity& id) {
@@ -110,13 +97,13 @@ enum class Attempt { Held, Conflict, NoLockFile };
 // One scan of the lock file and, without a conflict, the write of this
 // terminal's record. NoLockFile when the file cannot be opened, with the
 // reason in openFailure.
-Attempt scanAndWrite(Program& program, const std::string& fileName, char type, const std::string& firstKey,
+Attempt scanAndWrite(DataFiles& files, const std::string& fileName, char type, const std::string& firstKey,
                      const std::string& lastKey, FileResult& openFailure) {
   BinaryFile file;
-  openFailure = openLockFile(program, lockDirectory(program), fileName, file);
+  openFailure = openLockFile(files, lockDirectory(files), fileName, file);
   if (!openFailure.ok()) return Attempt::NoLockFile;
-  const Identity own = ownIdentity(program);
-  const int64_t staleBefore = static_cast<int64_t>(lockTimeNow(program)) - kStaleLockMinutes;
+  const Identity own = ownIdentity(files);
+  const int64_t staleBefore = static_cast<int64_t>(lockTimeNow(files)) - kStaleLockMinutes;
   // A short record at the end (a write cut off) is overwritten by an append.
   const int64_t count = file.size() / kLockRecordSize;
   int64_t write = count;
@@ -160,7 +147,7 @@ Attempt scanAndWrite(Program& program, const std::string& fileName, char type, c
     record += "\r\n";
     setField(record, kNameAt, kNameSize, own.name);
     setField(record, kOwnerAt, kOwnerSize, own.owner);
-    setField(record, kStampAt, kStampSize, std::to_string(lockTimeNow(program)));
+    setField(record, kStampAt, kStampSize, std::to_string(lockTimeNow(files)));
     if (type == 'F' || type == 'K') record[kTypeAt] = type;
     if (type == 'K') {
       setField(record, kFirstLengthAt, kLengthSize, std::to_string(std::min(firstKey.size(), kKeySize)));
@@ -175,7 +162,7 @@ Attempt scanAndWrite(Program& program, const std::string& fileName, char type, c
   return conflict ? Attempt::Conflict : Attempt::Held;
 }
 
-std::string lockMessage(const Program& program, bool withEscHint) {
+std::string lockMessage(const DataFiles& files, bool withEscHint) {
   static const std::string kCatalan = "FITXER BLOQUEJAT. ESPEREU UN MOMENT";
   static const std::string kSpanish = "FICHERO BLOQUEADO. ESPERE UN MOMENTO";
   static const std::string kGalician = "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO";
@@ -184,15 +171,15 @@ std::string lockMessage(const Program& program, bool withEscHint) {
   static const std::string kSpanishHint = " O PULSE [ESC] PARA SALIR";
   static const std::string kGalicianHint = " OU PULSE [ESC] PARA SAIR";
   static const std::string kAraneseHint = " O POSSATZ [ESC] ENT\xB7 G\xD4SSER" /* À, È */;
-  std::string text = pickLanguage(program, kCatalan, kSpanish, kGalician, kAranese);
-  if (withEscHint) text += pickLanguage(program, kCatalanHint, kSpanishHint, kGalicianHint, kAraneseHint);
+  std::string text = pickLanguage(files.settings, kCatalan, kSpanish, kGalician, kAranese);
+  if (withEscHint) text += pickLanguage(files.settings, kCatalanHint, kSpanishHint, kGalicianHint, kAraneseHint);
   return text + ".";
 }
 
 }  // namespace
 
-int32_t lockTimeNow(const Program& program) {
-  const LocalTime t = program.system.now();
+int32_t lockTimeNow(const DataFiles& files) {
+  const LocalTime t = files.system.now();
   int64_t y = t.year, m = t.month;
   if (m < 3) {
     y -= 1;
@@ -205,12 +192,12 @@ int32_t lockTimeNow(const Program& program) {
   return static_cast<int32_t>(days * 1440 + seconds / 60);
 }
 
-void ensureLockIdentity(Program& program) {
-  LockState& locks = program.locks;
+void ensureLockIdentity(DataFiles& files) {
+  LockState& locks = files.locks;
   if (locks.ownerId != 0) return;
   BinaryFile file;
   // Without a usable LOCKS.TMP the identity still holds for this run.
-  (void)file.open(program.settings.tempDir + "LOCKS.TMP", BinaryFile::Mode::ReadWriteCreate);
+  (void)file.open(files.settings.tempDir + "LOCKS.TMP", BinaryFile::Mode::ReadWriteCreate);
   std::string stored = file.readAt(0, kLockIdentitySize);
   int32_t id = 0;
   if (stored.size() >= 4) {
@@ -220,29 +207,29 @@ void ensureLockIdentity(Program& program) {
   }
   if (id != 0) {
     locks.ownerId = id;
-    locks.computerName = padded(stored.size() > 4 ? std::string_view(stored).substr(4) : "", kNameSize);
+    locks.computerName = fitText(stored.size() > 4 ? std::string_view(stored).substr(4) : "", kNameSize);
     return;
   }
   // Seeded by the clock alone, two terminals of one machine (one computer
   // name) that start in the same 10 ms would share an identity for good and
   // never keep each other out; the process id, spread over all 32 bits,
   // tells them apart.
-  const uint32_t process = program.system.processId() * 0x9E3779B1u;
+  const uint32_t process = files.system.processId() * 0x9E3779B1u;
   do {
-    const LocalTime t = program.system.now();
+    const LocalTime t = files.system.now();
     const double seconds = t.hour * 3600 + t.minute * 60 + t.second + t.millisecond / 1000.0;
-    program.system.seedRandom(static_cast<uint32_t>(seconds * 100) ^ process);
-    id = static_cast<int32_t>(std::floor(program.system.random() * 4294967295.0 - 2147483648.0));
+    files.system.seedRandom(static_cast<uint32_t>(seconds * 100) ^ process);
+    id = static_cast<int32_t>(std::floor(files.system.random() * 4294967295.0 - 2147483648.0));
   } while (id == 0);
   locks.ownerId = id;
-  locks.computerName = padded(program.system.computerName(), kNameSize);
+  locks.computerName = fitText(files.system.computerName(), kNameSize);
   std::string record(4, '\0');
   for (int i = 0; i < 4; ++i) record[i] = static_cast<char>((static_cast<uint32_t>(id) >> (8 * i)) & 0xFF);
   record += locks.computerName;
   if (file.isOpen()) (void)file.writeAt(0, record);
 }
 
-FileResult openLockFile(Program& program, const std::string& directory, const std::string& fileName,
+FileResult openLockFile(DataFiles& files, const std::string& directory, const std::string& fileName,
                         BinaryFile& file) {
   const std::string path = directory + "/" + fileName;
   bool madeDirectory = false;
@@ -258,41 +245,37 @@ FileResult openLockFile(Program& program, const std::string& directory, const st
     // directory in the file's place or a read-only disk would be waited
     // for without end.
     if (r.code != FileResult::Code::Busy) return r;
-    program.console.beforePause();
-    program.system.pause(static_cast<int>(std::floor(program.system.random() * 3000 + 1)));
+    files.notices.beforePause();
+    files.system.pause(static_cast<int>(std::floor(files.system.random() * 3000 + 1)));
   }
 }
 
-int16_t acquireLock(Program& program, const std::string& name, const std::string& type,
+int16_t acquireLock(DataFiles& files, const std::string& name, const std::string& type,
                     const std::string& firstKey, const std::string& lastKey) {
-  ensureLockIdentity(program);
+  ensureLockIdentity(files);
   const char t = type.empty() ? ' ' : static_cast<char>(std::toupper(static_cast<unsigned char>(type[0])));
-  const char mode = static_cast<char>(std::toupper(static_cast<unsigned char>(program.locks.lockWaitMode)));
-  const std::string fileName = trimRight(name) + ".lck";
+  const char mode = static_cast<char>(std::toupper(static_cast<unsigned char>(files.locks.lockWaitMode)));
+  const std::string fileName = rightTrimmed(name) + ".lck";
   int shown = 0;
   Attempt attempt = Attempt::Conflict;
   FileResult openFailure;
   for (;;) {
-    attempt = scanAndWrite(program, fileName, t, firstKey, lastKey, openFailure);
+    attempt = scanAndWrite(files, fileName, t, firstKey, lastKey, openFailure);
     if (mode == 'S' || attempt != Attempt::Conflict) break;
     if (shown == 0) {
       shown = 1;
-      messageBox(program, 24, lockMessage(program, mode == 'P'));
-      if (mode == 'P') program.console.discardInput();
+      files.notices.show(24, lockMessage(files, mode == 'P'));
+      if (mode == 'P') files.notices.discardTypedKeys();
     }
-    program.console.beforePause();
-    program.system.pause(static_cast<int>(std::lround(program.system.random() * 1000 + 1)));
-    if (mode == 'P') {
-      int16_t key = 0, button = 0, row = 0, column = 0;
-      readKeyEvent(program, key, button, row, column);
-      if (key == key::kEsc) break;
-    }
+    files.notices.beforePause();
+    files.system.pause(static_cast<int>(std::lround(files.system.random() * 1000 + 1)));
+    if (mode == 'P' && files.notices.escapeTyped()) break;
   }
-  if (shown) restoreRegion(program);
+  if (shown) files.notices.dismiss();
   // A lock file that cannot be opened stays so until someone sees to it:
   // said once, with the system's reason, and a key takes the message off.
   if (attempt == Attempt::NoLockFile)
-    showFileProblem(program, 24, lockDirectory(program) + "/" + fileName, std::strerror(openFailure.error));
+    showFileProblem(files, 24, lockDirectory(files) + "/" + fileName, std::strerror(openFailure.error));
   return attempt == Attempt::Held ? 0 : -1;
 }
 
@@ -311,17 +294,17 @@ std::string encodeLockKey(const std::string& key) {
   return encoded;
 }
 
-int16_t lockRecordKey(Program& program, const std::string& name, const std::string& key) {
+int16_t lockRecordKey(DataFiles& files, const std::string& name, const std::string& key) {
   const std::string encoded = encodeLockKey(key);
-  return acquireLock(program, name, "k", encoded, encoded);
+  return acquireLock(files, name, "k", encoded, encoded);
 }
 
-int16_t releaseLock(Program& program, const std::string& name) {
+int16_t releaseLock(DataFiles& files, const std::string& name) {
   size_t first = name.find_first_not_of(' ');
-  std::string trimmed = first == std::string::npos ? "" : trimRight(name.substr(first));
+  std::string trimmed = first == std::string::npos ? "" : rightTrimmed(name.substr(first));
   for (char& c : trimmed) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  ensureLockIdentity(program);
-  const std::string directory = lockDirectory(program);
+  ensureLockIdentity(files);
+  const std::string directory = lockDirectory(files);
   const std::string fileName = trimmed + ".lck";
   // No lock file: nothing of ours to free (and no file to create under
   // another spelling of the name).
@@ -331,8 +314,8 @@ int16_t releaseLock(Program& program, const std::string& name) {
   // release also runs while the process is being ended, and the record
   // left behind is freed by age.
   BinaryFile file;
-  if (!openLockFile(program, directory, fileName, file).ok()) return -1;
-  const Identity own = ownIdentity(program);
+  if (!openLockFile(files, directory, fileName, file).ok()) return -1;
+  const Identity own = ownIdentity(files);
   int64_t newest = -1, newestStamp = 0;
   std::string newestRecord;
   for (int64_t pos = 0;; ++pos) {

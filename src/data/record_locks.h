@@ -22,7 +22,7 @@
 
 namespace xt {
 
-struct Program;
+struct DataFiles;
 
 constexpr int kLockRecordSize = 121;
 constexpr int kLockIdentitySize = 19;
@@ -36,28 +36,28 @@ struct LockState {
 
 // Reads this terminal's identity from LOCKS.TMP, creating it (a random
 // non-zero owner id and the computer name) the first time.
-void ensureLockIdentity(Program& program);
+void ensureLockIdentity(DataFiles& files);
 // Opens directory + "/" + fileName exclusively into file, creating it (and
 // the directory) when missing, retrying while another process holds it.
 // Any other failure (no permission, a directory in its place, a read-only
 // disk) is returned at once, with file left closed.
-FileResult openLockFile(Program& program, const std::string& directory, const std::string& fileName,
+FileResult openLockFile(DataFiles& files, const std::string& directory, const std::string& fileName,
                         BinaryFile& file);
 // type "F" (file) or "K" (key range from firstKey to lastKey), either case.
 // Waits on a conflict as lockWaitMode says. 0 when the lock is held
 // afterwards, -1 when it was not obtained; a lock file that cannot be
 // opened is reported to the operator (a key takes the message off) and
 // gives -1 whatever the wait mode.
-int16_t acquireLock(Program& program, const std::string& name, const std::string& type,
+int16_t acquireLock(DataFiles& files, const std::string& name, const std::string& type,
                     const std::string& firstKey, const std::string& lastKey);
 // A key-range lock on the single key, bytes 128-227 written as two digits
 // of their low seven bits (0xC1 becomes "65").
-int16_t lockRecordKey(Program& program, const std::string& name, const std::string& key);
+int16_t lockRecordKey(DataFiles& files, const std::string& name, const std::string& key);
 std::string encodeLockKey(const std::string& key);
 // Frees this terminal's newest record in the name's lock file: 0, or -1
 // when it held none there or the lock file cannot be opened.
-int16_t releaseLock(Program& program, const std::string& name);
+int16_t releaseLock(DataFiles& files, const std::string& name);
 // Minutes since 1970-01-01 00:00 of the local clock.
-int32_t lockTimeNow(const Program& program);
+int32_t lockTimeNow(const DataFiles& files);
 
 }  // namespace xt

@@ -7,12 +7,10 @@
 #include <cstring>
 #include <vector>
 
+#include "base/language.h"
+#include "data/data_files.h"
 #include "data/file_table.h"
 #include "platform/key_image.h"
-#include "screen/message_box.h"
-#include "screen/screen_stack.h"
-#include "startup/program.h"
-#include "startup/translate.h"
 
 namespace xt {
 
@@ -39,17 +37,17 @@ void clearKeyBuffer(FileSlot& slot) { std::fill(slot.keyBuffer.begin(), slot.key
 
 }  // namespace
 
-int16_t callRecordManager(Program& program, int16_t& slotNumber, int16_t& operation) {
+int16_t callRecordManager(DataFiles& files, int16_t& slotNumber, int16_t& operation) {
   if (slotNumber < 0 || slotNumber > kFileSlots) return status::kFileNotOpen;
-  FileSlot& slot = program.files.slots[slotNumber];
+  FileSlot& slot = files.table.slots[slotNumber];
   if (takesLockBias(operation) && slot.lockMode != 0) operation = static_cast<int16_t>(operation + op::kLockBias);
   const size_t recordLength = static_cast<size_t>(std::max(slot.recordLength, 0));
   const size_t keyLength = std::min<size_t>(slot.keyBuffer.size(), kKeyBufferSize);
   int attempt = 0;
   for (;;) {
     if (attempt == 1)
-      messageBox(program, 24,
-                 pickLanguage(program, "FITXER BLOQUEJAT. ESPEREU UN MOMENT.",
+      files.notices.show(24,
+                 pickLanguage(files.settings, "FITXER BLOQUEJAT. ESPEREU UN MOMENT.",
                               "FICHERO BLOQUEADO. ESPERE UN MOMENTO.",
                               "FICHEIRO BLOQUEADO. ESPERE UM MOMENTO.",
                               "FICH\xD4R BLOQUEJAT. ESPERATZ UN MOMENT." /* È */));
@@ -64,7 +62,7 @@ int16_t callRecordManager(Program& program, int16_t& slotNumber, int16_t& operat
     std::memset(key, fill, sizeof key);
     std::memcpy(key, slot.keyBuffer.data(), keyLength);
 
-    int16_t st = program.engine.call(operation, slot.positionBlock, data.data(), dataLength, key,
+    int16_t st = files.engine.call(operation, slot.positionBlock, data.data(), dataLength, key,
                                      static_cast<int>(keyLength), slot.keyNumber);
 
     size_t n = std::min<size_t>(dataLength, recordLength);
@@ -72,46 +70,46 @@ int16_t callRecordManager(Program& program, int16_t& slotNumber, int16_t& operat
     slot.keyBuffer.assign(reinterpret_cast<const char*>(key), keyLength);
 
     if ((st == status::kRecordLocked || st == status::kFileLocked) && slot.lockMode == 1) {
-      program.console.beforePause();
-      program.system.pause(static_cast<int>(std::lround(program.system.random() * 10000 + 1)));
+      files.notices.beforePause();
+      files.system.pause(static_cast<int>(std::lround(files.system.random() * 10000 + 1)));
       attempt = std::min(attempt + 1, 2);
       continue;
     }
-    if (attempt != 0) restoreRegion(program);
+    if (attempt != 0) files.notices.dismiss();
     return st;
   }
 }
 
-int16_t deleteRecord(Program& program, int16_t fileId) {
-  int16_t s = findFileSlot(program, fileId);
+int16_t deleteRecord(DataFiles& files, int16_t fileId) {
+  int16_t s = findFileSlot(files, fileId);
   if (s <= 0) return status::kFileNotOpen;
   int16_t operation = op::kDelete;
-  int16_t st = callRecordManager(program, s, operation);
-  if (st != status::kOk) clearKeyBuffer(program.files.slots[s]);
+  int16_t st = callRecordManager(files, s, operation);
+  if (st != status::kOk) clearKeyBuffer(files.table.slots[s]);
   return st;
 }
 
-int16_t findByKey(Program& program, int16_t fileId, int16_t keyNumber, const std::string& key,
+int16_t findByKey(DataFiles& files, int16_t fileId, int16_t keyNumber, const std::string& key,
                   int16_t direction) {
-  int16_t s = findFileSlot(program, fileId);
+  int16_t s = findFileSlot(files, fileId);
   if (s <= 0) return status::kFileNotOpen;
   int16_t length = 0;
   int32_t recordLength = 0;
-  queryKeyLength(program, fileId, keyNumber, length, recordLength);
+  queryKeyLength(files, fileId, keyNumber, length, recordLength);
   if (length == 0) return kStatusNoSuchKey;
-  FileSlot& slot = program.files.slots[s];
+  FileSlot& slot = files.table.slots[s];
   slot.keyNumber = keyNumber;
   slot.keyBuffer = key;
   slot.keyBuffer.resize(static_cast<size_t>(length), '\0');
   int16_t operation = direction == 0 ? op::kGetEqual : direction > 0 ? op::kGetGreaterOrEqual : op::kGetLessOrEqual;
-  int16_t st = callRecordManager(program, s, operation);
+  int16_t st = callRecordManager(files, s, operation);
   return st == status::kDataBufferLength ? status::kOk : st;
 }
 
-int16_t skipRecords(Program& program, int16_t fileId, int32_t count) {
-  int16_t s = findFileSlot(program, fileId);
+int16_t skipRecords(DataFiles& files, int16_t fileId, int32_t count) {
+  int16_t s = findFileSlot(files, fileId);
   if (s <= 0) return status::kFileNotOpen;
-  FileSlot& slot = program.files.slots[s];
+  FileSlot& slot = files.table.slots[s];
   const int16_t operation = count >= 0 ? op::kGetNext : op::kGetPrevious;
   int16_t st = status::kOk;
   int64_t m = std::llabs(static_cast<int64_t>(count));
@@ -121,7 +119,7 @@ int16_t skipRecords(Program& program, int16_t fileId, int32_t count) {
     std::vector<uint8_t> data(kDataBufferSize, ' ');
     uint32_t dataLength = kDataBufferSize;
     // The whole scratch buffer is offered: the engine writes the key there.
-    st = program.engine.call(operation, slot.positionBlock, data.data(), dataLength, key,
+    st = files.engine.call(operation, slot.positionBlock, data.data(), dataLength, key,
                              kKeyBufferSize - 1, slot.keyNumber);
     takeReturnedKey(slot, key);
     if (st == status::kDataBufferLength) st = status::kOk;
@@ -129,29 +127,29 @@ int16_t skipRecords(Program& program, int16_t fileId, int32_t count) {
   }
   if (m == 1 && st == status::kOk) {
     int16_t last = operation;
-    st = callRecordManager(program, s, last);
+    st = callRecordManager(files, s, last);
     if (st == status::kDataBufferLength) st = status::kOk;
   }
   return st;
 }
 
-int32_t recordPosition(Program& program, int16_t fileId, int32_t position) {
-  int16_t s = findFileSlot(program, fileId);
+int32_t recordPosition(DataFiles& files, int16_t fileId, int32_t position) {
+  int16_t s = findFileSlot(files, fileId);
   // Not open: no position, and the Get Direct form fails like the others.
   if (s <= 0) return position == 0 ? 0 : status::kFileNotOpen;
-  FileSlot& slot = program.files.slots[s];
+  FileSlot& slot = files.table.slots[s];
   std::vector<uint8_t> data(kDataBufferSize, ' ');
   uint32_t dataLength = kDataBufferSize;
   if (position == 0) {
     std::memset(data.data(), 0, 4);
     uint8_t key[4] = {};
-    int16_t st = program.engine.call(op::kGetPosition, slot.positionBlock, data.data(), dataLength,
+    int16_t st = files.engine.call(op::kGetPosition, slot.positionBlock, data.data(), dataLength,
                                      key, 0, 0);
     return st == status::kOk ? static_cast<int32_t>(readLe32(data.data())) : 0;
   }
   writeLe32(data.data(), static_cast<uint32_t>(position));
   uint8_t key[kKeyBufferSize] = {};
-  int16_t st = program.engine.call(op::kGetDirect, slot.positionBlock, data.data(), dataLength, key,
+  int16_t st = files.engine.call(op::kGetDirect, slot.positionBlock, data.data(), dataLength, key,
                                    kKeyBufferSize - 1, slot.keyNumber);
   takeReturnedKey(slot, key);
   if (st == status::kDataBufferLength) st = status::kOk;
@@ -162,11 +160,11 @@ int32_t recordPosition(Program& program, int16_t fileId, int32_t position) {
   return st;
 }
 
-int16_t setLockMode(Program& program, int16_t fileId, const std::string& letters) {
-  int16_t s = findFileSlot(program, fileId);
+int16_t setLockMode(DataFiles& files, int16_t fileId, const std::string& letters) {
+  int16_t s = findFileSlot(files, fileId);
   if (s <= 0) return status::kFileNotOpen;
-  FileSlot& slot = program.files.slots[s];
-  std::string& stack = program.files.lockModeStack;
+  FileSlot& slot = files.table.slots[s];
+  std::string& stack = files.table.lockModeStack;
   for (char c : letters) {
     switch (std::toupper(static_cast<unsigned char>(c))) {
       case 'D': slot.lockMode = 0; break;
@@ -191,15 +189,15 @@ int16_t setLockMode(Program& program, int16_t fileId, const std::string& letters
   return status::kOk;
 }
 
-std::string keySortImage(Program& program, const std::string& key, int16_t fileId) {
-  int16_t s = findFileSlot(program, fileId);
+std::string keySortImage(DataFiles& files, const std::string& key, int16_t fileId) {
+  int16_t s = findFileSlot(files, fileId);
   if (s <= 0) return key;
-  FileSlot& slot = program.files.slots[s];
+  FileSlot& slot = files.table.slots[s];
   std::vector<uint8_t> data(kDataBufferSize, ' ');
   uint8_t scratch[kKeyBufferSize];
   std::memset(scratch, ' ', sizeof scratch);
   uint32_t dataLength = kDataBufferSize;
-  (void)program.engine.call(op::kStat, slot.positionBlock, data.data(), dataLength, scratch, 255, 0);
+  (void)files.engine.call(op::kStat, slot.positionBlock, data.data(), dataLength, scratch, 255, 0);
 
   // Walk every key's segments: find the current key's and count them all.
   struct Segment {
@@ -237,10 +235,10 @@ std::string keySortImage(Program& program, const std::string& key, int16_t fileI
   return image;
 }
 
-std::string currentKeySortImage(Program& program, int16_t fileId) {
-  int16_t s = findFileSlot(program, fileId);
+std::string currentKeySortImage(DataFiles& files, int16_t fileId) {
+  int16_t s = findFileSlot(files, fileId);
   if (s <= 0) return {};
-  return keySortImage(program, program.files.slots[s].keyBuffer, fileId);
+  return keySortImage(files, files.table.slots[s].keyBuffer, fileId);
 }
 
 }  // namespace xt

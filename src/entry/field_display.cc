@@ -3,10 +3,13 @@
 #include <algorithm>
 
 #include "entry/choice_list.h"
-#include "entry/text_styles.h"
+#include "entry/entry.h"
+#include "format/fixed_text.h"
 #include "format/folding.h"
+#include "format/int_bytes.h"
+#include "screen/screen.h"
 #include "screen/screen_stack.h"
-#include "startup/program.h"
+#include "screen/text_styles.h"
 
 namespace xt {
 
@@ -24,13 +27,6 @@ int titleColumn(size_t length) {
   return column < 1 ? 1 : column;
 }
 
-std::string trimmed(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
 std::string positionBytes(int row, int column) {
   return int16Bytes(static_cast<int16_t>(row)) + int16Bytes(static_cast<int16_t>(column));
 }
@@ -38,18 +34,18 @@ std::string positionBytes(int row, int column) {
 // Prints the value in slices of lineWidth characters, one screen row below
 // the other, all from the column where the cursor stands now. The next
 // slice's screen position waits on the value stack between slices.
-void printSlices(Program& program, const std::string& value, size_t lineWidth) {
-  Console& console = program.console;
-  pushValue(program, positionBytes(console.cursorRow(), console.cursorColumn()));
+void printSlices(Entry& entry, const std::string& value, size_t lineWidth) {
+  Console& console = entry.screen.console;
+  pushValue(entry.state.values, positionBytes(console.cursorRow(), console.cursorColumn()));
   for (size_t k = 0; k < value.size(); k += lineWidth) {
-    std::string position = popValue(program);
+    std::string position = popValue(entry.state.values);
     int row = bytesInt16(position.substr(0, 2));
     int column = bytesInt16(position.substr(2, 2));
     console.moveCursor(row, column);
-    printText(program, value.substr(k, lineWidth));
-    pushValue(program, positionBytes(row + 1, column));
+    printText(entry.screen, value.substr(k, lineWidth));
+    pushValue(entry.state.values, positionBytes(row + 1, column));
   }
-  popValue(program);
+  popValue(entry.state.values);
 }
 
 }  // namespace
@@ -59,34 +55,34 @@ int16_t groupFieldLimit(const FieldGroup& group) {
   return static_cast<int16_t>(std::min<int>(group.groupFieldCount, available));
 }
 
-void drawGroup(Program& program, int16_t group) {
-  selectTextStyle(program, "rh");
-  program.console.moveCursor(1, titleColumn(program.settings.menuTitle.size()));
-  printText(program, program.settings.menuTitle);
+void drawGroup(Entry& entry, int16_t group) {
+  selectTextStyle(entry.screen, "rh");
+  entry.screen.console.moveCursor(1, titleColumn(entry.screen.settings.menuTitle.size()));
+  printText(entry.screen, entry.screen.settings.menuTitle);
 
-  FieldGroup& g = program.form.group(group);
+  FieldGroup& g = entry.form.group(group);
   int16_t count = groupFieldLimit(g);
-  selectTextStyle(program, "n");
+  selectTextStyle(entry.screen, "n");
   for (int16_t f = 1; f <= count; ++f) {
     FieldDef& field = g.fields[static_cast<size_t>(f)];
-    locateInWindow(program, field.fieldRow(), field.fieldColumn());
-    printText(program, field.fieldLabel);
+    locateInWindow(entry.screen, field.fieldRow(), field.fieldColumn());
+    printText(entry.screen, field.fieldLabel);
   }
-  selectTextStyle(program, "h");
-  for (int16_t f = 1; f <= count; ++f) showFieldValue(program, group, f);
+  selectTextStyle(entry.screen, "h");
+  for (int16_t f = 1; f <= count; ++f) showFieldValue(entry, group, f);
 }
 
-void showFieldValue(Program& program, int16_t group, int16_t field) {
-  FieldDef& f = program.form.field(group, field);
-  locateInWindow(program, f.fieldRow(), static_cast<int16_t>(f.fieldColumn() + f.fieldLabel.size()));
+void showFieldValue(Entry& entry, int16_t group, int16_t field) {
+  FieldDef& f = entry.form.field(group, field);
+  locateInWindow(entry.screen, f.fieldRow(), static_cast<int16_t>(f.fieldColumn() + f.fieldLabel.size()));
   int16_t flags = f.fieldFlags();
   if (flags & kFlagProtected) {
     int count = f.fieldWidth() + f.fieldClearWidth();
-    if (count > 0) printText(program, std::string(static_cast<size_t>(count), '-'));
+    if (count > 0) printText(entry.screen, std::string(static_cast<size_t>(count), '-'));
   } else if (flags & kFlagMasked) {
     // A masked value is never shown.
   } else if (f.fieldEditMode() == 1 || f.fieldEditMode() == 2) {  // NOLINT(bugprone-branch-clone): before the choices
-    printText(program, f.fieldValue);
+    printText(entry.screen, f.fieldValue);
   } else if (!f.fieldChoices.empty()) {
     // A value that is none of the codes (a byte the form cannot name) shows
     // blanks, never what the field showed before.
@@ -98,23 +94,23 @@ void showFieldValue(Program& program, int16_t group, int16_t field) {
       }
     }
     int width = f.fieldWidth() + f.fieldClearWidth();
-    if (width > 0) printText(program, fitText(description, static_cast<size_t>(width)));
+    if (width > 0) printText(entry.screen, fitText(description, static_cast<size_t>(width)));
   } else if (f.fieldLineWidth() > 0) {
-    printSlices(program, f.fieldValue, static_cast<size_t>(f.fieldLineWidth()));
+    printSlices(entry, f.fieldValue, static_cast<size_t>(f.fieldLineWidth()));
   } else {
-    printText(program, f.fieldValue);
+    printText(entry.screen, f.fieldValue);
   }
 }
 
-int16_t storeFieldValue(Program& program, int16_t group, const std::string& text, int16_t field) {
-  FieldDef& f = program.form.field(group, field);
+int16_t storeFieldValue(Entry& entry, int16_t group, const std::string& text, int16_t field) {
+  FieldDef& f = entry.form.field(group, field);
   size_t width = f.fieldWidth() > 0 ? static_cast<size_t>(f.fieldWidth()) : 0;
   switch (f.fieldEditMode()) {
     case 1:
       if (trimmed(text) == "*") return -1;
       // A restricted operator cannot change these fields: the old value
       // stays and is painted again.
-      if (program.settings.operatorType == 0) f.fieldValue = fitText(foldText(text), width);
+      if (entry.screen.settings.operatorType == 0) f.fieldValue = fitText(foldText(text), width);
       break;
     case 2:
       f.fieldValue = fitText(foldText(text), width);
@@ -123,7 +119,7 @@ int16_t storeFieldValue(Program& program, int16_t group, const std::string& text
       f.fieldValue = fitText(text, width);
       break;
   }
-  showFieldValue(program, group, field);
+  showFieldValue(entry, group, field);
   return 0;
 }
 

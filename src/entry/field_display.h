@@ -7,16 +7,16 @@
 
 namespace xt {
 
-struct Program;
+struct Entry;
 struct FieldGroup;
 
 // The number of fields of a group that really exist: groupFieldCount, but
 // never more than the group's field table holds.
 int16_t groupFieldLimit(const FieldGroup& group);
 
-void drawGroup(Program& program, int16_t group);
-void showFieldValue(Program& program, int16_t group, int16_t field);
+void drawGroup(Entry& entry, int16_t group);
+void showFieldValue(Entry& entry, int16_t group, int16_t field);
 // 0 = stored (or silently kept for a restricted operator), -1 = refused.
-int16_t storeFieldValue(Program& program, int16_t group, const std::string& text, int16_t field);
+int16_t storeFieldValue(Entry& entry, int16_t group, const std::string& text, int16_t field);
 
 }  // namespace xt

@@ -4,13 +4,16 @@
 #include <vector>
 
 #include "entry/choice_list.h"
+#include "entry/entry.h"
 #include "entry/insert_state.h"
-#include "entry/text_styles.h"
+#include "format/fixed_text.h"
 #include "format/folding.h"
+#include "format/int_bytes.h"
 #include "platform/key_codes.h"
 #include "screen/key_reader.h"
+#include "screen/screen.h"
 #include "screen/screen_stack.h"
-#include "startup/program.h"
+#include "screen/text_styles.h"
 
 namespace xt {
 
@@ -24,13 +27,6 @@ constexpr int16_t kClearKeyPc = 0x7700;
 
 bool isSeparator(char c) { return c == ' ' || c == ',' || c == '.' || c == ';' || c == ':'; }
 
-std::string trimmed(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
 int trimmedEnd(const std::string& text) {
   size_t last = text.find_last_not_of(' ');
   return last == std::string::npos ? 0 : static_cast<int>(last) + 1;
@@ -41,9 +37,9 @@ int trimmedEnd(const std::string& text) {
 // the cursor.
 class Editor {
  public:
-  Editor(Program& program, int16_t row, int16_t col, int16_t lineWidth, std::string& value, int16_t cursor)
-      : program_(program),
-        console_(program.console),
+  Editor(Entry& entry, int16_t row, int16_t col, int16_t lineWidth, std::string& value, int16_t cursor)
+      : entry_(entry),
+        console_(entry.screen.console),
         row_(row),
         col_(col),
         lineWidth_(lineWidth),
@@ -75,7 +71,7 @@ class Editor {
   // The active-key filter: true (key replaced) when the key ends the field.
   bool filter(int16_t& key) const;
 
-  Program& program_;
+  Entry& entry_;
   Console& console_;
   int row_, col_, lineWidth_;
   std::string& value_;
@@ -91,36 +87,36 @@ class Editor {
 };
 
 void Editor::startChoices() {
-  entries_ = parseChoices(program_.styles.currentChoices);
+  entries_ = parseChoices(entry_.state.currentChoices);
   current_ = 0;
   for (size_t i = 0; i < entries_.size(); ++i)
     if (entries_[i].code == value_) current_ = i;  // the last match wins
   descWidth_ = 0;
   for (const ChoiceEntry& e : entries_) descWidth_ = std::max(descWidth_, static_cast<int>(e.description.size()));
   if (!choiceMode()) return;
-  locateInWindow(program_, static_cast<int16_t>(row_), static_cast<int16_t>(col_ - 1));
-  printText(program_, std::string(1, kLeftMarker));
-  locateInWindow(program_, static_cast<int16_t>(row_), static_cast<int16_t>(col_ + descWidth_));
-  printText(program_, std::string(1, kRightMarker));
+  locateInWindow(entry_.screen, static_cast<int16_t>(row_), static_cast<int16_t>(col_ - 1));
+  printText(entry_.screen, std::string(1, kLeftMarker));
+  locateInWindow(entry_.screen, static_cast<int16_t>(row_), static_cast<int16_t>(col_ + descWidth_));
+  printText(entry_.screen, std::string(1, kRightMarker));
 }
 
 void Editor::redraw() {
-  int16_t mask = program_.activeKeys.maskChar;
+  int16_t mask = entry_.screen.activeKeys.maskChar;
   if (choiceMode()) {
     value_ = fitText(entries_[current_].code, value_.size());
-    locateInWindow(program_, static_cast<int16_t>(row_), static_cast<int16_t>(col_));
+    locateInWindow(entry_.screen, static_cast<int16_t>(row_), static_cast<int16_t>(col_));
     if (mask != 0)
-      printText(program_, std::string(static_cast<size_t>(std::max(descWidth_, 0)), static_cast<char>(mask)));
+      printText(entry_.screen, std::string(static_cast<size_t>(std::max(descWidth_, 0)), static_cast<char>(mask)));
     else
-      printText(program_, fitText(entries_[current_].description, static_cast<size_t>(descWidth_)));
+      printText(entry_.screen, fitText(entries_[current_].description, static_cast<size_t>(descWidth_)));
   } else {
     int line = 0;
     for (size_t k = 0; k < value_.size(); k += static_cast<size_t>(lineWidth_), ++line) {
-      locateInWindow(program_, static_cast<int16_t>(row_ + line), static_cast<int16_t>(col_));
+      locateInWindow(entry_.screen, static_cast<int16_t>(row_ + line), static_cast<int16_t>(col_));
       if (mask != 0)
-        printText(program_, std::string(static_cast<size_t>(lineWidth_ - 1), static_cast<char>(mask)));
+        printText(entry_.screen, std::string(static_cast<size_t>(lineWidth_ - 1), static_cast<char>(mask)));
       else
-        printText(program_, value_.substr(k, static_cast<size_t>(lineWidth_)));
+        printText(entry_.screen, value_.substr(k, static_cast<size_t>(lineWidth_)));
     }
   }
   redraw_ = false;
@@ -133,11 +129,11 @@ void Editor::placeCursor() {
     --line;
     column = lineWidth_;
   }
-  locateInWindow(program_, static_cast<int16_t>(row_ + line), static_cast<int16_t>(col_ + column));
+  locateInWindow(entry_.screen, static_cast<int16_t>(row_ + line), static_cast<int16_t>(col_ + column));
 }
 
 int16_t Editor::waitForKey() {
-  loadInsertState(program_);
+  loadInsertState(entry_);
   if (choiceMode()) {
     console_.setCursorShape(false, console_.cursorSize());
   } else {
@@ -147,10 +143,10 @@ int16_t Editor::waitForKey() {
   int16_t key = 0;
   for (;;) {
     int16_t button = 0, mouseRow = 0, mouseColumn = 0;
-    readKeyEvent(program_, key, button, mouseRow, mouseColumn, -1);
+    readKeyEvent(entry_.screen, key, button, mouseRow, mouseColumn, -1);
     if (key == key::kInsert) {
       console_.setInsertMode(!console_.insertMode());
-      saveInsertState(program_);
+      saveInsertState(entry_);
       if (!choiceMode()) console_.setCursorShape(true, console_.insertMode() ? 50 : 100);
       continue;
     }
@@ -165,8 +161,8 @@ int16_t Editor::waitForKey() {
 int16_t Editor::mouseAction(int16_t key, bool& ends) {
   int mouseRow = (-key) % 100;
   int mouseColumn = (-key) / 100;
-  int top = windowFirstRow(program_) + row_ - 1;
-  int left = windowFirstColumn(program_) + col_ - 1;
+  int top = windowFirstRow(entry_.screen) + row_ - 1;
+  int left = windowFirstColumn(entry_.screen) + col_ - 1;
   ends = false;
   if (choiceMode()) {
     if (mouseRow == top && mouseColumn >= left - 1 && mouseColumn <= left + descWidth_) {
@@ -195,9 +191,9 @@ void Editor::typeCharacter(char c) {
     ++cursor_;
   } else if (cursor_ < maxpos_) {
     value_[at] = c;
-    if (program_.activeKeys.maskChar == 0) {
+    if (entry_.screen.activeKeys.maskChar == 0) {
       placeCursor();
-      printText(program_, std::string(1, c));
+      printText(entry_.screen, std::string(1, c));
     }
     ++cursor_;
   }
@@ -323,7 +319,7 @@ bool Editor::freeTextAction(int16_t key) {
       return true;
     case key::kCtrlC:
       // A masked value is a secret: it never goes to the clipboard.
-      if (program_.activeKeys.maskChar == 0) console_.setClipboard(trimmed(value_));
+      if (entry_.screen.activeKeys.maskChar == 0) console_.setClipboard(trimmed(value_));
       return false;
     case key::kCtrlV:
       paste();
@@ -386,7 +382,7 @@ int16_t Editor::translateExit(int16_t key) const {
   if (key == key::kTab) return key::kEnter;
   if (key == key::kEnter) {
     // Groups whose key list holds End end a field on Enter as with End.
-    if (program_.activeKeys.activeFrom.find(int16Bytes(key::kEnd)) != std::string::npos) return key::kEnd;
+    if (entry_.screen.activeKeys.activeFrom.find(int16Bytes(key::kEnd)) != std::string::npos) return key::kEnd;
     return key;
   }
   if (key == key::kCtrlF4 || key == key::kAltF4) return key::kEsc;
@@ -394,7 +390,7 @@ int16_t Editor::translateExit(int16_t key) const {
 }
 
 bool Editor::filter(int16_t& key) const {
-  const ActiveKeyTable& table = program_.activeKeys;
+  const ActiveKeyTable& table = entry_.screen.activeKeys;
   if (table.activeFrom.empty()) return true;
   std::string code = int16Bytes(key);
   // Only whole entries count: a match starting inside an entry is skipped.
@@ -411,8 +407,8 @@ int16_t Editor::run() {
   cursor_ = std::clamp(cursor_, 1, maxpos_);
   if (lineWidth_ <= 0) lineWidth_ = maxpos_;
   startChoices();
-  selectTextStyle(program_, "u");
-  locateInWindow(program_, static_cast<int16_t>(row_), static_cast<int16_t>(col_));
+  selectTextStyle(entry_.screen, "u");
+  locateInWindow(entry_.screen, static_cast<int16_t>(row_), static_cast<int16_t>(col_));
   redraw_ = true;
 
   int16_t key = 0;
@@ -431,30 +427,30 @@ int16_t Editor::run() {
     }
     key = translateExit(key);
     if (filter(key)) break;
-    locateInWindow(program_, static_cast<int16_t>(row_), static_cast<int16_t>(col_));
+    locateInWindow(entry_.screen, static_cast<int16_t>(row_), static_cast<int16_t>(col_));
     redraw_ = true;
   }
 
-  selectTextStyle(program_, "h");
+  selectTextStyle(entry_.screen, "h");
   if (choiceMode()) {
-    locateInWindow(program_, static_cast<int16_t>(row_), static_cast<int16_t>(col_ - 1));
-    printText(program_, " ");
-    locateInWindow(program_, static_cast<int16_t>(row_), static_cast<int16_t>(col_ + descWidth_));
-    printText(program_, " ");
+    locateInWindow(entry_.screen, static_cast<int16_t>(row_), static_cast<int16_t>(col_ - 1));
+    printText(entry_.screen, " ");
+    locateInWindow(entry_.screen, static_cast<int16_t>(row_), static_cast<int16_t>(col_ + descWidth_));
+    printText(entry_.screen, " ");
   }
-  locateInWindow(program_, static_cast<int16_t>(row_), static_cast<int16_t>(col_));
+  locateInWindow(entry_.screen, static_cast<int16_t>(row_), static_cast<int16_t>(col_));
   return key;
 }
 
 }  // namespace
 
-void editFieldValue(Program& program, int16_t& row, int16_t& col, int16_t& lineWidth, std::string& value,
+void editFieldValue(Entry& entry, int16_t& row, int16_t& col, int16_t& lineWidth, std::string& value,
                     int16_t& cursor, int16_t& key) {
   // 0 stands for where the screen cursor is now, in window coordinates.
-  if (row == 0) row = static_cast<int16_t>(program.console.cursorRow() - windowFirstRow(program) + 1);
-  if (col == 0) col = static_cast<int16_t>(program.console.cursorColumn() - windowFirstColumn(program) + 1);
+  if (row == 0) row = static_cast<int16_t>(entry.screen.console.cursorRow() - windowFirstRow(entry.screen) + 1);
+  if (col == 0) col = static_cast<int16_t>(entry.screen.console.cursorColumn() - windowFirstColumn(entry.screen) + 1);
   if (lineWidth <= 0) lineWidth = static_cast<int16_t>(value.size() + 1);
-  Editor editor(program, row, col, lineWidth, value, cursor);
+  Editor editor(entry, row, col, lineWidth, value, cursor);
   key = editor.run();
   cursor = static_cast<int16_t>(editor.cursor());
 }

@@ -7,12 +7,12 @@
 
 namespace xt {
 
-struct Program;
+struct Entry;
 
 // row/col are window-relative (0: where the cursor is). key receives the
 // ending key after the exit translation; a click outside the box comes back
 // as -(column * 100 + row) in screen coordinates.
-void editFieldValue(Program& program, int16_t& row, int16_t& col, int16_t& lineWidth,
+void editFieldValue(Entry& entry, int16_t& row, int16_t& col, int16_t& lineWidth,
                     std::string& value, int16_t& cursor, int16_t& key);
 
 }  // namespace xt

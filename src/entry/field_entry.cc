@@ -2,14 +2,17 @@
 
 #include <cstdlib>
 
+#include "entry/entry.h"
 #include "entry/field_display.h"
 #include "entry/field_editor.h"
-#include "entry/text_styles.h"
+#include "format/fixed_text.h"
+#include "format/int_bytes.h"
 #include "platform/key_codes.h"
 #include "screen/active_keys.h"
 #include "screen/help.h"
+#include "screen/screen.h"
 #include "screen/screen_stack.h"
-#include "startup/program.h"
+#include "screen/text_styles.h"
 
 namespace xt {
 
@@ -23,11 +26,6 @@ bool isLeavingKey(int16_t key) {
 
 bool isProtected(FieldDef& field) { return (field.fieldFlags() & kFlagProtected) != 0; }
 
-std::string withoutTrailingBlanks(const std::string& text) {
-  size_t last = text.find_last_not_of(' ');
-  return last == std::string::npos ? std::string() : text.substr(0, last + 1);
-}
-
 // The first and last field that can be entered; first > last when none.
 void enterableRange(FieldGroup& group, int16_t& first, int16_t& last) {
   int16_t count = groupFieldLimit(group);
@@ -37,13 +35,13 @@ void enterableRange(FieldGroup& group, int16_t& first, int16_t& last) {
   while (last >= 1 && isProtected(group.fields[static_cast<size_t>(last)])) --last;
 }
 
-bool validGroup(const Program& program, int16_t group) {
-  return group >= 1 && group <= program.form.groupCount &&
-         static_cast<size_t>(group) < program.form.groups.size();
+bool validGroup(const Entry& entry, int16_t group) {
+  return group >= 1 && group <= entry.form.groupCount &&
+         static_cast<size_t>(group) < entry.form.groups.size();
 }
 
-int16_t continuationOf(Program& program, int16_t group) {
-  return validGroup(program, group) ? program.form.group(group).groupContinuation : 0;
+int16_t continuationOf(Entry& entry, int16_t group) {
+  return validGroup(entry, group) ? entry.form.group(group).groupContinuation : 0;
 }
 
 // The field under a click (key = -(column * 100 + row)), or 0. Labels and
@@ -67,24 +65,24 @@ int16_t hitField(FieldGroup& group, int16_t key) {
 // form's hook sends it back) and hands the chosen record to the hook.
 // Returns the list's nonzero result when nothing was chosen; key becomes
 // the key that moves on from the field.
-int16_t lookUp(Program& program, int16_t group, int16_t& j, int16_t list, int16_t& key) {
+int16_t lookUp(Entry& entry, int16_t group, int16_t& j, int16_t list, int16_t& key) {
   key = 0;
   if (list <= 0) return 0;
   for (;;) {
     int16_t result = -1;  // without a browse list, as if cancelled
-    if (program.tools.browseList) program.tools.browseList(program, list, result);
+    if (entry.browseList) entry.browseList(entry, list, result);
     if (result != 0) return result;
-    pushValue(program, int16Bytes(j));
-    pushValue(program, int16Bytes(list));
+    pushValue(entry.state.values, int16Bytes(j));
+    pushValue(entry.state.values, int16Bytes(list));
     int16_t hookGroup = group;
-    program.hooks->lookupChosenHook(list, hookGroup, j);
-    int16_t savedList = bytesInt16(popValue(program));
-    int16_t savedField = bytesInt16(popValue(program));
+    entry.hooks->lookupChosenHook(list, hookGroup, j);
+    int16_t savedList = bytesInt16(popValue(entry.state.values));
+    int16_t savedField = bytesInt16(popValue(entry.state.values));
     if (list == 0) {  // the hook asks for the list again
       list = savedList;
       continue;
     }
-    FieldGroup& g = program.form.group(group);
+    FieldGroup& g = entry.form.group(group);
     if (j == savedField) {
       key = (j == g.groupFieldCount && g.groupContinuation == 0) ? key::kEnter : key::kDown;
     } else if (j >= 1 && j < g.groupFieldCount && j <= groupFieldLimit(g) &&
@@ -97,9 +95,9 @@ int16_t lookUp(Program& program, int16_t group, int16_t& j, int16_t list, int16_
 
 class GroupRun {
  public:
-  GroupRun(Program& program, int16_t group, bool continuation, int16_t& leaveOnPageUp,
+  GroupRun(Entry& entry, int16_t group, bool continuation, int16_t& leaveOnPageUp,
            int16_t& leaveOnPageDown, int16_t& key)
-      : program_(program),
+      : entry_(entry),
         group_(group),
         continuation_(continuation),
         leaveUp_(leaveOnPageUp),
@@ -109,7 +107,7 @@ class GroupRun {
   void run();
 
  private:
-  FieldGroup& group() { return program_.form.group(group_); }
+  FieldGroup& group() { return entry_.form.group(group_); }
   void resumeChain(bool& leaving);
   // Enters the continuation group; true when its key ends this group too.
   bool enterContinuation();
@@ -118,7 +116,7 @@ class GroupRun {
   // Acts on the key that ended field j; true when the group is left at once.
   bool dispatch();
 
-  Program& program_;
+  Entry& entry_;
   int16_t group_;
   bool continuation_;
   int16_t& leaveUp_;
@@ -129,21 +127,21 @@ class GroupRun {
 
 bool GroupRun::enterContinuation() {
   auto next = static_cast<int16_t>(-group().groupContinuation);
-  enterGroup(program_, next, leaveUp_, leaveDown_, key_);
+  enterGroup(entry_, next, leaveUp_, leaveDown_, key_);
   return isLeavingKey(key_);
 }
 
 // A group left with PgUp/PgDn is entered again directly when the chain of
 // continuation groups from this one leads to it.
 void GroupRun::resumeChain(bool& leaving) {
-  int16_t& resume = program_.entry.resumeGroup;
+  int16_t& resume = entry_.state.resumeGroup;
   int16_t cur = group_;
   // The chain is followed at most once round all groups, so a form whose
   // continuations form a cycle cannot hang here.
-  for (int steps = 0; resume != cur && resume > 0 && continuationOf(program_, cur) != 0 &&
-                      steps <= program_.form.groupCount;
+  for (int steps = 0; resume != cur && resume > 0 && continuationOf(entry_, cur) != 0 &&
+                      steps <= entry_.form.groupCount;
        ++steps)
-    cur = continuationOf(program_, cur);
+    cur = continuationOf(entry_, cur);
   if (resume != cur) resume = 0;
 
   if (resume != group_ && resume > 0 && group().groupContinuation != 0)
@@ -153,8 +151,8 @@ void GroupRun::resumeChain(bool& leaving) {
 }
 
 void GroupRun::oneField() {
-  FieldDef& f = program_.form.field(group_, j_);
-  setActiveKeys(program_, group().groupKeys + ",3b00", "+ea");
+  FieldDef& f = entry_.form.field(group_, j_);
+  setActiveKeys(entry_.screen, group().groupKeys + ",3b00", "+ea");
   int16_t row = f.fieldRow();
   auto col = static_cast<int16_t>(f.fieldColumn() + f.fieldLabel.size());
   int16_t width = f.fieldWidth() > 0 ? f.fieldWidth() : 0;
@@ -166,10 +164,10 @@ void GroupRun::oneField() {
   bool isProtectedField = (flags & kFlagProtected) != 0;
 
   std::string work = blankStart ? std::string(static_cast<size_t>(width), ' ') : f.fieldValue;
-  if (flags & kFlagMasked) setActiveKeys(program_, "", "h");
+  if (flags & kFlagMasked) setActiveKeys(entry_.screen, "", "h");
   if (clear > 0 && !isProtectedField) {
-    locateInWindow(program_, row, static_cast<int16_t>(col + width));
-    printText(program_, std::string(static_cast<size_t>(clear), ' '));
+    locateInWindow(entry_.screen, row, static_cast<int16_t>(col + width));
+    printText(entry_.screen, std::string(static_cast<size_t>(clear), ' '));
   }
 
   if (isProtectedField) {
@@ -178,44 +176,44 @@ void GroupRun::oneField() {
     if (key_ == 0 || key_ < 0) key_ = key::kDown;
   } else {
     for (;;) {
-      setCurrentChoices(program_, f.fieldChoices);
-      auto cursor = static_cast<int16_t>((flags & kFlagCursorAtEnd) ? withoutTrailingBlanks(work).size() + 1 : 1);
-      editFieldValue(program_, row, col, lineWidth, work, cursor, key_);
+      entry_.state.currentChoices = f.fieldChoices;
+      auto cursor = static_cast<int16_t>((flags & kFlagCursorAtEnd) ? rightTrimmed(work).size() + 1 : 1);
+      editFieldValue(entry_, row, col, lineWidth, work, cursor, key_);
       int16_t rejected = 0;
       if (key_ == key::kF1) {
-        std::string topic = withoutTrailingBlanks(program_.settings.menuName);
-        if (!topic.empty()) showHelp(program_, topic);
+        std::string topic = rightTrimmed(entry_.screen.settings.menuName);
+        if (!topic.empty()) showHelp(entry_.screen, topic);
         key_ = 0;
       } else if (key_ == key::kF4) {
-        rejected = lookUp(program_, group_, j_, list, key_);
+        rejected = lookUp(entry_, group_, j_, list, key_);
       } else {
         if (clear > 0) {
-          locateInWindow(program_, row, col);
+          locateInWindow(entry_.screen, row, col);
           // The typed text is shown in the stored style; a masked one only
           // as its mask.
-          int16_t mask = program_.activeKeys.maskChar;
-          printText(program_, mask != 0 ? std::string(work.size(), static_cast<char>(mask)) : work);
-          printText(program_, std::string(static_cast<size_t>(clear), ' '));
+          int16_t mask = entry_.screen.activeKeys.maskChar;
+          printText(entry_.screen, mask != 0 ? std::string(work.size(), static_cast<char>(mask)) : work);
+          printText(entry_.screen, std::string(static_cast<size_t>(clear), ' '));
         }
         if (key_ == key::kEsc) {
-          showFieldValue(program_, group_, j_);
+          showFieldValue(entry_, group_, j_);
         } else {
           if (isAllChar(work, ' ') && blankStart) work = fitText(f.fieldValue, work.size());
-          rejected = storeFieldValue(program_, group_, work, j_);
+          rejected = storeFieldValue(entry_, group_, work, j_);
         }
       }
       enterableRange(group(), first_, last_);
       if (rejected == 0) break;
-      program_.console.beep();
+      entry_.screen.console.beep();
     }
   }
 
-  if (flags & kFlagMasked) setActiveKeys(program_, "", "v");
-  setActiveKeys(program_, "", "-");
+  if (flags & kFlagMasked) setActiveKeys(entry_.screen, "", "v");
+  setActiveKeys(entry_.screen, "", "-");
 }
 
 bool GroupRun::dispatch() {
-  int16_t& resume = program_.entry.resumeGroup;
+  int16_t& resume = entry_.state.resumeGroup;
   FieldGroup& g = group();
   switch (key_) {
     case key::kPgUp:
@@ -265,12 +263,12 @@ void GroupRun::run() {
   FieldGroup& g = group();
   bool window = g.groupWindow[1] != 0;
   if (window) {
-    selectTextStyle(program_, "+n");
-    saveRegion(program_, g.groupWindow[1], g.groupWindow[2], g.groupWindow[3], g.groupWindow[4]);
-    drawFrame(program_, 2);
-    selectTextStyle(program_, "-");
+    selectTextStyle(entry_.screen, "+n");
+    saveRegion(entry_.screen, g.groupWindow[1], g.groupWindow[2], g.groupWindow[3], g.groupWindow[4]);
+    drawFrame(entry_.screen, 2);
+    selectTextStyle(entry_.screen, "-");
   }
-  drawGroup(program_, group_);
+  drawGroup(entry_, group_);
   enterableRange(g, first_, last_);
 
   bool leaving = first_ > last_;
@@ -282,26 +280,26 @@ void GroupRun::run() {
       leaving = dispatch();
     }
     int16_t hookGroup = group_;
-    if (program_.hooks->groupExitHook(hookGroup, key_) == 0 || first_ > last_) break;
+    if (entry_.hooks->groupExitHook(hookGroup, key_) == 0 || first_ > last_) break;
     leaving = false;  // the group starts over at its first field
     j_ = first_;
   }
-  if (window) restoreRegion(program_);
+  if (window) restoreRegion(entry_.screen);
 }
 
 }  // namespace
 
-void enterGroup(Program& program, int16_t& group, int16_t& leaveOnPageUp, int16_t& leaveOnPageDown,
+void enterGroup(Entry& entry, int16_t& group, int16_t& leaveOnPageUp, int16_t& leaveOnPageDown,
                 int16_t& key) {
   bool continuation = group < 0;
   group = static_cast<int16_t>(std::abs(group));
-  if (!validGroup(program, group)) return;
-  GroupRun(program, group, continuation, leaveOnPageUp, leaveOnPageDown, key).run();
+  if (!validGroup(entry, group)) return;
+  GroupRun(entry, group, continuation, leaveOnPageUp, leaveOnPageDown, key).run();
 }
 
-int16_t enterGroup(Program& program, int16_t group) {
+int16_t enterGroup(Entry& entry, int16_t group) {
   int16_t leaveOnPageUp = 0, leaveOnPageDown = 0, key = 0;
-  enterGroup(program, group, leaveOnPageUp, leaveOnPageDown, key);
+  enterGroup(entry, group, leaveOnPageUp, leaveOnPageDown, key);
   return key;
 }
 

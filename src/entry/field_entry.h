@@ -7,18 +7,13 @@
 
 namespace xt {
 
-struct Program;
-
-struct EntryState {
-  int16_t resumeGroup = 0;  // the group left with PgUp/PgDn; 0 = none
-  bool insertStateLoaded = false;  // INSERT.TMP read (once per process)
-};
+struct Entry;
 
 // group < 0: entered as continuation of another group. key: on return the
 // key that ended the group.
-void enterGroup(Program& program, int16_t& group, int16_t& leaveOnPageUp,
+void enterGroup(Entry& entry, int16_t& group, int16_t& leaveOnPageUp,
                 int16_t& leaveOnPageDown, int16_t& key);
 // Convenience for callers with literal arguments; returns the ending key.
-int16_t enterGroup(Program& program, int16_t group);
+int16_t enterGroup(Entry& entry, int16_t group);
 
 }  // namespace xt

@@ -1,36 +1,37 @@
 #include "entry/insert_state.h"
 
+#include "entry/entry.h"
 #include "platform/files.h"
-#include "startup/program.h"
+#include "screen/screen.h"
 
 namespace xt {
 
-std::string insertStatePath(const Program& program) {
+std::string insertStatePath(const Entry& entry) {
   // The toggle belongs to one keyboard: without a terminal directory the
   // session's own directory holds it, never a directory terminals share.
-  const SessionSettings& settings = program.settings;
+  const SessionSettings& settings = entry.screen.settings;
   const std::string& dir = settings.terminalDir.empty() ? settings.tempDir : settings.terminalDir;
   if (dir.empty()) return {};
   char last = dir.back();
   return dir + (last == '/' || last == '\\' ? "" : "\\") + "INSERT.TMP";
 }
 
-void loadInsertState(Program& program) {
-  if (program.entry.insertStateLoaded) return;
-  program.entry.insertStateLoaded = true;
-  std::string path = insertStatePath(program);
+void loadInsertState(Entry& entry) {
+  if (entry.state.insertStateLoaded) return;
+  entry.state.insertStateLoaded = true;
+  std::string path = insertStatePath(entry);
   bool insert = false;
   if (!path.empty()) {
     std::optional<std::string> content = readWholeFile(path);
     insert = content && !content->empty() && (*content)[0] == '1';
   }
-  program.console.setInsertMode(insert);
+  entry.screen.console.setInsertMode(insert);
 }
 
-void saveInsertState(Program& program) {
-  std::string path = insertStatePath(program);
+void saveInsertState(Entry& entry) {
+  std::string path = insertStatePath(entry);
   if (path.empty()) return;
-  (void)replaceFileAtomically(path, program.console.insertMode() ? "1" : "0");
+  (void)replaceFileAtomically(path, entry.screen.console.insertMode() ? "1" : "0");
 }
 
 }  // namespace xt

@@ -8,15 +8,15 @@
 
 namespace xt {
 
-struct Program;
+struct Entry;
 
 // Path of the state file; empty when the session has neither directory.
-std::string insertStatePath(const Program& program);
+std::string insertStatePath(const Entry& entry);
 // Sets the console's Insert toggle from the state file, once per process
 // (later calls do nothing). A missing or unreadable file means overwrite.
-void loadInsertState(Program& program);
+void loadInsertState(Entry& entry);
 // Writes the console's Insert toggle to the state file, replacing it
 // atomically. Failures are ignored: the toggle still holds for this run.
-void saveInsertState(Program& program);
+void saveInsertState(Entry& entry);
 
 }  // namespace xt

@@ -3,8 +3,7 @@
 #include <cctype>
 #include <string>
 
-#include "startup/ini_file.h"
-#include "startup/program.h"
+#include "format/decimal_text.h"
 
 namespace xt {
 
@@ -42,31 +41,11 @@ static_assert(std::char_traits<char>::length(kGalician.months) == 120);
 static_assert(std::char_traits<char>::length(kAranese.months) == 120);
 static_assert(std::char_traits<char>::length(kCatalan.months) == 120);
 
-const DateWords& wordsFor(const std::string& languageCode) {
+const DateWords& wordsFor(std::string_view languageCode) {
   if (languageCode == "SPA") return kSpanish;
   if (languageCode == "GLG") return kGalician;
   if (languageCode == "OCI") return kAranese;
   return kCatalan;
-}
-
-// A fixed-length setting: the value left-justified, cut and blank-padded.
-std::string fixedLength(const std::string& value, size_t length) {
-  std::string out = value.substr(0, length);
-  out.resize(length, ' ');
-  return out;
-}
-
-void loadDateSettings(Program& program) {
-  FormatSettings& f = program.format;
-  std::string ini = program.settings.rootDir + "Vexa.ini";
-  if (f.dateSeparator.size() != 1 || f.dateSeparator[0] == '\0') {
-    f.dateSeparator = fixedLength(readIniValue(ini, "Usuari", "DatCaracter"), 1);
-    if (f.dateSeparator == " ") f.dateSeparator = "/";
-  }
-  if (f.dateOrder.size() != 3 || f.dateOrder == std::string(3, '\0')) {
-    f.dateOrder = fixedLength(readIniValue(ini, "Usuari", "DatOrdre"), 3);
-    if (f.dateOrder == "   ") f.dateOrder = "DMA";
-  }
 }
 
 // Numeric value of a run of decimal digits; anything else gives 0.
@@ -78,10 +57,6 @@ int digitsValue(const std::string& digits) {
     value = value * 10 + (c - '0');
   }
   return value;
-}
-
-std::string twoDigits(int value) {
-  return std::string{static_cast<char>('0' + value / 10 % 10), static_cast<char>('0' + value % 10)};
 }
 
 // The month's name from its 10-character slot without trailing blanks, or
@@ -102,17 +77,11 @@ bool containsUpper(const std::string& parts, char letter) {
 
 }  // namespace
 
-std::string unpackDecimalDigits(const std::string& packed) {
-  std::string digits;
-  digits.reserve(packed.size() * 2);
-  for (char c : packed) digits += twoDigits((static_cast<unsigned char>(c) & 127) % 100);
-  return digits;
-}
 
-std::string formatDate(Program& program, const std::string& packed, int16_t style,
-                       const std::string& parts) {
-  loadDateSettings(program);
-  const DateWords& words = wordsFor(program.settings.languageCode);
+
+std::string formatDate(const FormatSettings& format, std::string_view languageCode,
+                       const std::string& packed, int16_t style, const std::string& parts) {
+  const DateWords& words = wordsFor(languageCode);
 
   std::string digits = unpackDecimalDigits(packed);
   std::string year = digits.substr(0, 4);
@@ -124,7 +93,7 @@ std::string formatDate(Program& program, const std::string& packed, int16_t styl
 
   std::string result;
   if (month != 0 || day != 0) {
-    for (char x : program.format.dateOrder) {
+    for (char x : format.dateOrder) {
       if (x != 'D' && x != 'M' && x != 'A') continue;
       if (!containsUpper(parts, x)) continue;
       std::string piece;
@@ -141,7 +110,7 @@ std::string formatDate(Program& program, const std::string& packed, int16_t styl
       }
       if (!result.empty()) {
         if (style < 2) {
-          result += program.format.dateSeparator;
+          result += format.dateSeparator;
         } else if (x == 'M') {
           char first = static_cast<char>(std::toupper(static_cast<unsigned char>(piece[0])));
           bool vowel = std::string("AEIOU").find(first) != std::string::npos;

@@ -3,22 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "startup/ini_file.h"
-#include "startup/program.h"
 
 namespace xt {
 
 namespace {
-
-void loadNumberSettings(Program& program) {
-  FormatSettings& f = program.format;
-  if (f.decimalChar.size() == 1 && f.decimalChar[0] != '\0') return;
-  std::string ini = program.settings.rootDir + "Vexa.ini";
-  std::string dec = readIniValue(ini, "Usuari", "DecCaracter");
-  std::string mil = readIniValue(ini, "Usuari", "MilCaracter");
-  f.decimalChar = dec.empty() || dec[0] == ' ' ? "'" : dec.substr(0, 1);
-  f.thousandsChar = mil.empty() || mil[0] == ' ' ? "." : mil.substr(0, 1);
-}
 
 bool isDigitPosition(char c) { return c == '9' || c == 'Z' || c == 'z' || c == '*'; }
 
@@ -46,10 +34,9 @@ double roundHalfEven(double v) {
 // fills the positions right to left with 0 5 ' 4 3 2 . 1 until the digits
 // run out; the second pass blanks the remaining "Z" on the left, giving
 // " 1.234'50".
-std::string formatPicture(Program& program, const std::string& picture, double value) {
-  loadNumberSettings(program);
-  const char decimalChar = program.format.decimalChar[0];
-  const char thousandsChar = program.format.thousandsChar[0];
+std::string formatPicture(const FormatSettings& format, const std::string& picture, double value) {
+  const char decimalChar = format.decimalChar.empty() ? '\'' : format.decimalChar[0];
+  const char thousandsChar = format.thousandsChar.empty() ? '.' : format.thousandsChar[0];
   const int n = static_cast<int>(picture.size());
 
   // An infinite or undefined number (a division by zero) cannot be shown

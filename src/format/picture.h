@@ -3,10 +3,12 @@
 
 #include <string>
 
+#include "format/format_settings.h"
+
 namespace xt {
 
-struct Program;
-
-std::string formatPicture(Program& program, const std::string& picture, double value);
+// value through picture with the installation's decimal and thousands
+// characters; a value that does not fit fills the picture with "!".
+std::string formatPicture(const FormatSettings& format, const std::string& picture, double value);
 
 }  // namespace xt

@@ -3,19 +3,12 @@
 #include <cmath>
 #include <optional>
 
-#include "forms/item_reader.h"
+#include "base/item_reader.h"
+#include "base/language.h"
+#include "format/decimal_text.h"
 #include "platform/files.h"
-#include "startup/program.h"
-#include "startup/settings.h"
-#include "startup/translate.h"
 
 namespace xt {
-
-std::string fitText(const std::string& text, size_t width) {
-  std::string out = text.substr(0, std::min(text.size(), width));
-  out.resize(width, ' ');
-  return out;
-}
 
 namespace {
 
@@ -66,18 +59,18 @@ constexpr FaultText kFaultTexts[] = {
      "donades demp\xA3s deth darr\x8Ar registre" /* ú è */},
 };
 
-std::string faultMessage(const Program& program, const std::string& path, Fault fault, int line) {
+std::string faultMessage(const SessionSettings& settings, const std::string& path, Fault fault, int line) {
   const FaultText& t = kFaultTexts[static_cast<int>(fault)];
   std::string n = std::to_string(line);
-  std::string where = line > 0 ? pickLanguage(program, ", l\xA1nia " /* í */, ", l\xA1nea " /* í */,
+  std::string where = line > 0 ? pickLanguage(settings, ", l\xA1nia " /* í */, ", l\xA1nea " /* í */,
                                               ", li\xA4" "a " /* ñ */, ", linha ") + n
                                : "";
-  return pickLanguage(program, "Definici\xA2 del formulari incorrecta: " /* ó */,
+  return pickLanguage(settings, "Definici\xA2 del formulari incorrecta: " /* ó */,
                       "Definici\xA2n del formulario incorrecta: " /* ó */,
                       "Definici\xA2n do formulario incorrecta: " /* ó */,
                       "Definicion deth formulari incorr\x8A" "cta: " /* è */) +
          path + where + ": " +
-         pickLanguage(program, t.catalan, t.spanish, t.galician, t.aranese) + ".";
+         pickLanguage(settings, t.catalan, t.spanish, t.galician, t.aranese) + ".";
 }
 
 bool isInteger(std::string_view s) {
@@ -238,13 +231,13 @@ bool FormParser::parse() {
 
 }  // namespace
 
-FormLoadResult loadForm(Program& program, const std::string& path) {
-  program.form = FormDefinition{};
+FormLoadResult loadForm(FormDefinition& loaded, const SessionSettings& settings, const std::string& path) {
+  loaded = FormDefinition{};
   FormLoadResult result;
   std::optional<std::string> data = readWholeFile(path);
   if (!data) {
     result.ok = false;
-    result.message = pickLanguage(program, "No es pot llegir la definici\xA2 del formulari " /* ó */,
+    result.message = pickLanguage(settings, "No es pot llegir la definici\xA2 del formulari " /* ó */,
                                   "No se puede leer la definici\xA2n del formulario " /* ó */,
                                   "Non se pode ler a definici\xA2n do formulario " /* ó */,
                                   "Non se p\x95t l\x82ger era definicion deth formulari " /* ò é */) +
@@ -256,7 +249,7 @@ FormLoadResult loadForm(Program& program, const std::string& path) {
   if (!parser.parse()) {
     result.ok = false;
     result.line = parser.faultLine();
-    result.message = faultMessage(program, path, parser.fault(), result.line);
+    result.message = faultMessage(settings, path, parser.fault(), result.line);
     return result;
   }
 
@@ -266,24 +259,24 @@ FormLoadResult loadForm(Program& program, const std::string& path) {
     FieldGroup& group = form.group(g);
     for (int k = 1; k <= group.groupFieldCount; ++k) {
       FieldDef& field = group.fields[static_cast<size_t>(k)];
-      field.fieldLabel = translateText(program, field.fieldLabel);
-      field.fieldChoices = translateText(program, field.fieldChoices);
+      field.fieldLabel = translateText(settings, field.fieldLabel);
+      field.fieldChoices = translateText(settings, field.fieldChoices);
     }
   }
   for (int j = 1; j <= form.lookupCount(); ++j)
     form.lookups[static_cast<size_t>(j)].lookupTitle =
-        translateText(program, form.lookups[static_cast<size_t>(j)].lookupTitle);
-  program.form = std::move(form);
+        translateText(settings, form.lookups[static_cast<size_t>(j)].lookupTitle);
+  loaded = std::move(form);
   return result;
 }
 
-FormLoadResult checkOperatorForm(const Program& program, const std::string& path) {
+FormLoadResult checkOperatorForm(const FormDefinition& form, const SessionSettings& settings,
+                                 const std::string& path) {
   // The procedure uses field 1 of group 1 (the code), fields 1 and 2 of
   // group 2 (text, access level) and field 1 of group 3 (yes or no). The
   // code must be typable: without it group 1 is never entered, so Esc could
   // never end the program and every pass would store a blank code. The
   // answer is compared whole with "S", so it must be one character wide.
-  const FormDefinition& form = program.form;
   const int needed[4] = {0, 1, 2, 1};
   bool fits = form.groupCount >= 3;
   for (int g = 1; fits && g <= 3; ++g)
@@ -297,8 +290,8 @@ FormLoadResult checkOperatorForm(const Program& program, const std::string& path
   if (fits) return result;
   result.ok = false;
   result.message =
-      pickLanguage(program, "El formulari ", "El formulario ", "O formulario ", "Eth formulari ") + path +
-      pickLanguage(program,
+      pickLanguage(settings, "El formulari ", "El formulario ", "O formulario ", "Eth formulari ") + path +
+      pickLanguage(settings,
                    " ha de tenir tres grups: el codi (1 camp que es pugui escriure), les dades (2 camps) i la"
                    " confirmaci\xA2 (1 camp d'un car\x85" "cter)." /* ó à */,
                    " debe tener tres grupos: el c\xA2" "digo (1 campo que se pueda escribir), los datos (2 campos) y la"

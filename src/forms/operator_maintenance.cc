@@ -3,18 +3,22 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/language.h"
+#include "data/data_files.h"
 #include "data/file_table.h"
 #include "data/operation_log.h"
 #include "data/record_locks.h"
 #include "data/record_ops.h"
+#include "entry/entry.h"
 #include "entry/field_display.h"
 #include "entry/field_entry.h"
-#include "entry/text_styles.h"
+#include "format/fixed_text.h"
+#include "forms/form_definition.h"
 #include "intranet/access_files.h"
+#include "lists/browse_list.h"
 #include "platform/key_codes.h"
-#include "screen/browse_list.h"
-#include "startup/program.h"
-#include "startup/translate.h"
+#include "screen/screen.h"
+#include "screen/text_styles.h"
 
 namespace xt {
 
@@ -24,12 +28,6 @@ constexpr const char* kLockName = "Operador";
 constexpr const char* kAccessLevels = "GR";
 constexpr int16_t kOperatorList = 1;
 
-std::string rightTrimmed(std::string text) {
-  size_t end = text.find_last_not_of(' ');
-  text.resize(end == std::string::npos ? 0 : end + 1);
-  return text;
-}
-
 void copyFixed(char* to, size_t width, const std::string& text) {
   std::string fitted = fitText(text, width);
   std::memcpy(to, fitted.data(), width);
@@ -37,38 +35,41 @@ void copyFixed(char* to, size_t width, const std::string& text) {
 
 }  // namespace
 
-OperatorMaintenance::OperatorMaintenance(Program& program) : program_(program) {}
+OperatorMaintenance::OperatorMaintenance(Entry& entry, DataFiles& files, BrowseState& browse)
+    : entry_(entry), files_(files), browse_(browse) {}
 
 std::string OperatorMaintenance::code() const {
   return std::string(record_.operatorCode, sizeof record_.operatorCode);
 }
 
-std::string OperatorMaintenance::dataFileName() const { return program_.settings.rootDir + "Operador"; }
+const SessionSettings& OperatorMaintenance::settings() const { return entry_.screen.settings; }
+
+std::string OperatorMaintenance::dataFileName() const { return settings().rootDir + "Operador"; }
 
 std::string OperatorMaintenance::text() const {
   return std::string(record_.operatorText, sizeof record_.operatorText);
 }
 
 void OperatorMaintenance::setValue(int16_t group, int16_t field, const std::string& text) {
-  FieldDef& def = program_.form.field(group, field);
+  FieldDef& def = entry_.form.field(group, field);
   def.fieldValue = fitText(text, static_cast<size_t>(std::max<int16_t>(def.fieldWidth(), 0)));
 }
 
 const std::string& OperatorMaintenance::value(int16_t group, int16_t field) {
-  return program_.form.field(group, field).fieldValue;
+  return entry_.form.field(group, field).fieldValue;
 }
 
-bool OperatorMaintenance::formUsable() const { return checkOperatorForm(program_, "").ok; }
+bool OperatorMaintenance::formUsable() const { return checkOperatorForm(entry_.form, settings(), "").ok; }
 
 void OperatorMaintenance::run() {
-  selectTextStyle(program_, "n");
-  program_.console.clear();
+  selectTextStyle(entry_.screen, "n");
+  entry_.screen.console.clear();
   if (!formUsable()) return;
 
   for (;;) {
     // Prefill: a restricted operator works on his own code only and may
     // not change the access level.
-    int16_t& levelFlags = program_.form.field(2, 2).fieldFlags();
+    int16_t& levelFlags = entry_.form.field(2, 2).fieldFlags();
     if (operatorType != 0) {
       setValue(1, 1, operatorName);
       levelFlags = static_cast<int16_t>(levelFlags | kFlagProtected);
@@ -79,13 +80,13 @@ void OperatorMaintenance::run() {
 
     // Leaving group 1 (other than with Esc) locks the record; see
     // groupExitHook.
-    if (enterGroup(program_, 1) == key::kEsc) return;
+    if (enterGroup(entry_, 1) == key::kEsc) return;
 
     if (loadRecord()) {
-      key2_ = enterGroup(program_, 2);
+      key2_ = enterGroup(entry_, 2);
       if (key2_ == key::kDeleteRequest && operatorType == 0) {
         setValue(3, 1, "N");
-        int16_t key3 = enterGroup(program_, 3);
+        int16_t key3 = enterGroup(entry_, 3);
         deleteConfirmed_ = key3 == key::kEnter && value(3, 1) == "S";
       }
     }
@@ -95,21 +96,21 @@ void OperatorMaintenance::run() {
 
 bool OperatorMaintenance::loadRecord() {
   deleteConfirmed_ = false;
-  FieldGroup& group2 = program_.form.group(2);
+  FieldGroup& group2 = entry_.form.group(2);
   for (int16_t f = 1; f < static_cast<int16_t>(group2.fields.size()); ++f) setValue(2, f, "");
   setValue(2, 2, "G");
 
   recordIsNew_ = false;
   haveRecord_ = true;
-  if (findByKey(program_, kOperatorFileId, 0, code(), 0) != 0) {
+  if (findByKey(files_, kOperatorFileId, 0, code(), 0) != 0) {
     std::memset(record_.operatorText, ' ', sizeof record_.operatorText);
     record_.accessLevel = 0;
     // Only a record this pass inserted is new: when the insert fails (the
     // code exists after all, or the file cannot be written) Esc must not
     // delete someone else's record.
-    int16_t inserted = insertRecord(program_, kOperatorFileId);
+    int16_t inserted = insertRecord(files_, kOperatorFileId);
     recordIsNew_ = inserted == 0;
-    int16_t found = findByKey(program_, kOperatorFileId, 0, value(1, 1), 0);
+    int16_t found = findByKey(files_, kOperatorFileId, 0, value(1, 1), 0);
     if (recordIsNew_) {
       pendingNew_ = true;
       return true;
@@ -118,7 +119,7 @@ bool OperatorMaintenance::loadRecord() {
       // Nothing to edit: what would be typed could not be stored, so the
       // refusal is shown now and the form goes back to the code.
       haveRecord_ = false;
-      showFileError(program_, dataFileName(), inserted);
+      showFileError(files_, dataFileName(), inserted);
       return false;
     }
   }
@@ -137,23 +138,23 @@ void OperatorMaintenance::storeRecord() {
   int16_t stored = 0;
   if (haveRecord_) {
     if ((recordIsNew_ && key2_ == key::kEsc) || deleteConfirmed_) {
-      writeIntranetAccess(program_, program_.settings.rootDir, user, user, true);
-      stored = deleteRecord(program_, kOperatorFileId);
+      writeIntranetAccess(files_.system, files_.notices, settings(), settings().rootDir, user, user, true);
+      stored = deleteRecord(files_, kOperatorFileId);
       // The operator is still there: he keeps his way into the intranet.
       if (stored != 0 && deleteConfirmed_)
-        writeIntranetAccess(program_, program_.settings.rootDir, user, user, false);
+        writeIntranetAccess(files_.system, files_.notices, settings(), settings().rootDir, user, user, false);
     } else if (key2_ != key::kEsc) {
-      writeIntranetAccess(program_, program_.settings.rootDir, user, user, false);
-      stored = updateRecord(program_, kOperatorFileId);
+      writeIntranetAccess(files_.system, files_.notices, settings(), settings().rootDir, user, user, false);
+      stored = updateRecord(files_, kOperatorFileId);
     }
   }
   // The form goes back to an empty code either way: an edit or a deletion
   // the file did not take must not pass for done.
-  if (stored != 0) showFileError(program_, dataFileName(), stored);
+  if (stored != 0) showFileError(files_, dataFileName(), stored);
   // Only now: ended from outside while a failed rewrite is shown, the new
   // record must still go.
   pendingNew_ = false;
-  (void)releaseLock(program_, kLockName);
+  (void)releaseLock(files_, kLockName);
   lockHeld_ = false;
 }
 
@@ -169,12 +170,12 @@ void OperatorMaintenance::abandon() {
     // Only a line that is there is taken out: ended while another process
     // holds .HTPASSWD (before this pass wrote its line), the rewrite would
     // keep the process waiting for it.
-    if (hasPasswordLine(program_.settings.rootDir, user))
-      writeIntranetAccess(program_, program_.settings.rootDir, user, user, true);
-    if (findByKey(program_, kOperatorFileId, 0, code(), 0) == 0) (void)deleteRecord(program_, kOperatorFileId);
+    if (hasPasswordLine(settings().rootDir, user))
+      writeIntranetAccess(files_.system, files_.notices, settings(), settings().rootDir, user, user, true);
+    if (findByKey(files_, kOperatorFileId, 0, code(), 0) == 0) (void)deleteRecord(files_, kOperatorFileId);
   }
   if (lockHeld_) {
-    (void)releaseLock(program_, kLockName);
+    (void)releaseLock(files_, kLockName);
     lockHeld_ = false;
   }
   abandoning_ = false;
@@ -182,21 +183,21 @@ void OperatorMaintenance::abandon() {
 
 int16_t OperatorMaintenance::groupExitHook(int16_t& group, int16_t& key) {
   if (key == key::kEsc) return 0;
-  program_.locks.lockWaitMode = 'p';
+  files_.locks.lockWaitMode = 'p';
   int16_t result = 0;
   if (group == 1) {
     copyFixed(record_.operatorCode, sizeof record_.operatorCode, value(1, 1));
     if (code().find_first_not_of(std::string(" \0", 2)) == std::string::npos) {
       // A blank code names no operator (and the intranet has no blank
       // user): refused, and the code is asked again.
-      program_.console.beep();
+      entry_.screen.console.beep();
       result = -1;
     } else {
-      result = lockRecordKey(program_, kLockName, code());
+      result = lockRecordKey(files_, kLockName, code());
       if (result == 0) lockHeld_ = true;
     }
   }
-  program_.locks.lockWaitMode = ' ';
+  files_.locks.lockWaitMode = ' ';
   return result;
 }
 
@@ -204,11 +205,11 @@ void OperatorMaintenance::lookupChosenHook(int16_t& list, int16_t& group, int16_
   if (list != kOperatorList) return;
   // A further list reports its choice with group and field 0: there is no
   // field to fill then.
-  const FormDefinition& form = program_.form;
+  const FormDefinition& form = entry_.form;
   if (group < 1 || group >= static_cast<int16_t>(form.groups.size()) || field < 1 ||
       field >= static_cast<int16_t>(form.groups[static_cast<size_t>(group)].fields.size()))
     return;
-  (void)storeFieldValue(program_, group, code(), field);
+  (void)storeFieldValue(entry_, group, code(), field);
 }
 
 int16_t OperatorMaintenance::browseRangeHook(int16_t& list, std::string& from, std::string& limit) {
@@ -223,30 +224,41 @@ int16_t OperatorMaintenance::browseRangeHook(int16_t& list, std::string& from, s
 
 std::string OperatorMaintenance::browseLineHook(int16_t& list) {
   if (list != kOperatorList) return {};
-  std::string level = translateText(program_, record_.accessLevel == 1 ? "RESTRINGIT" : "GENERAL");
+  std::string level = translateText(settings(), record_.accessLevel == 1 ? "RESTRINGIT" : "GENERAL");
   return code() + "  " + text() + "  " + level;
 }
 
-FormLoadResult runOperatorForm(Program& program, OperatorMaintenance& form) {
-  SessionSettings& settings = program.settings;
-  settings.formName = "XTANCAR";
+FormRunResult runOperatorForm(OperatorMaintenance& form) {
+  Entry& entry = form.entry();
+  const SessionSettings& settings = entry.screen.settings;
   const std::string path = settings.rootDir + "FORMS\\" + settings.formName + ".JPN";
-  FormLoadResult loaded = loadForm(program, path);
-  if (loaded.ok) loaded = checkOperatorForm(program, path);
-  if (!loaded.ok) return loaded;
+  FormLoadResult loaded = loadForm(entry.form, settings, path);
+  if (loaded.ok) loaded = checkOperatorForm(entry.form, settings, path);
+  if (!loaded.ok) return {false, loaded.message, 2};
 
+  DataFiles& files = form.files();
   form.operatorName = settings.operatorName;
   form.operatorType = settings.operatorType;
-  (void)openDataFile(program, kOperatorFileId, form.dataFileName(), recordBytes(form.record()));
+  if (int16_t st = openDataFile(files, kOperatorFileId, form.dataFileName(), recordBytes(form.record())); st != 0) {
+    // Shown to the operator already; the files are closed and the program ends.
+    FormRunResult failed{false, fileProblemText(files, form.dataFileName(), std::to_string(st)), 1};
+    (void)resetAllFiles(files);
+    return failed;
+  }
 
-  FormHooks* previousHooks = program.hooks;
-  program.hooks = &form;
-  if (!program.tools.browseList) program.tools.browseList = browseList;
+  FormHooks* previousHooks = entry.hooks;
+  entry.hooks = &form;
+  if (!entry.browseList) {
+    BrowseState& browse = form.browse();
+    entry.browseList = [&files, &browse](Entry& e, int16_t& list, int16_t& result) {
+      browseList(e, files, browse, list, result);
+    };
+  }
   form.run();
-  program.hooks = previousHooks;
+  entry.hooks = previousHooks;
 
-  (void)resetAllFiles(program);
-  return loaded;
+  (void)resetAllFiles(files);
+  return {};
 }
 
 }  // namespace xt

@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <string>
 
-#include "forms/form_definition.h"
-#include "forms/form_hooks.h"
+#include "base/session_settings.h"
+#include "entry/form_hooks.h"
 
 namespace xt {
 
-struct Program;
+struct BrowseState;
+struct DataFiles;
+struct Entry;
 
 constexpr int16_t kOperatorFileId = 52;
 
@@ -26,7 +28,9 @@ static_assert(sizeof(OperatorRecord) == 17);
 
 class OperatorMaintenance : public FormHooks {
  public:
-  explicit OperatorMaintenance(Program& program);
+  // The form's fields through entry, the operator file through files, the
+  // operator list's choice in browse.
+  OperatorMaintenance(Entry& entry, DataFiles& files, BrowseState& browse);
 
   // Runs until the operator leaves group 1 with Esc.
   void run();
@@ -44,6 +48,9 @@ class OperatorMaintenance : public FormHooks {
   void abandon();
 
   OperatorRecord& record() { return record_; }
+  Entry& entry() { return entry_; }
+  DataFiles& files() { return files_; }
+  BrowseState& browse() { return browse_; }
   // The operator file: "Operador" in the installation root.
   std::string dataFileName() const;
   // True while this terminal holds the lock of the record being edited.
@@ -63,7 +70,11 @@ class OperatorMaintenance : public FormHooks {
   bool loadRecord();
   void storeRecord();
 
-  Program& program_;
+  const SessionSettings& settings() const;
+
+  Entry& entry_;
+  DataFiles& files_;
+  BrowseState& browse_;
   OperatorRecord record_{};
   bool recordIsNew_ = false;
   bool deleteConfirmed_ = false;
@@ -74,13 +85,21 @@ class OperatorMaintenance : public FormHooks {
   bool abandoning_ = false;
 };
 
-// The main sequence from the form on: loads FORMS\XTANCAR.JPN under the
+// How running the form ended: left with Esc (ok), or not run at all.
+struct FormRunResult {
+  bool ok = true;
+  std::string message;  // why not, in the session's language
+  int exitCode = 0;     // 2: the form cannot be used; 1: the operator file cannot be opened
+};
+
+// The main sequence from the form on: loads FORMS\<form>.JPN under the
 // installation root, copies the operator context from the settings, opens
 // the operator file as data file 52 with the form's record buffer, wires
-// the form's hooks and the browse list, runs the procedure until Esc in
-// group 1 and resets the record manager. A form that cannot be loaded is
-// reported in the result and nothing else is done. A fatal open failure
-// ends the process inside openDataFile.
-FormLoadResult runOperatorForm(Program& program, OperatorMaintenance& form);
+// the form's hooks (and the browse list, when the entry has no list
+// opener), runs the procedure until Esc in group 1 and resets the record
+// manager. A form that cannot be loaded is reported in the result and
+// nothing else is done; an operator file that cannot be opened has been
+// shown to the operator, the files are closed and the result says so.
+FormRunResult runOperatorForm(OperatorMaintenance& form);
 
 }  // namespace xt

@@ -3,15 +3,11 @@
 #include <cmath>
 #include <string_view>
 
+#include "base/language.h"
 #include "data/file_utils.h"
 #include "intranet/apr1.h"
 #include "platform/files.h"
 #include "platform/system.h"
-#include "screen/key_reader.h"
-#include "screen/message_box.h"
-#include "screen/screen_stack.h"
-#include "startup/program.h"
-#include "startup/translate.h"
 
 namespace xt {
 
@@ -85,7 +81,7 @@ bool writeAccessFile(const std::string& directory) {
          !shortPathName(directory + ".HTACCESS").empty();
 }
 
-void showFailure(Program& program, AccessStatus status) {
+void showFailure(Notices& notices, const SessionSettings& settings, AccessStatus status) {
   static const std::string kBadUser[4] = {
       "CODI NO V\xB7LID PER A LA INTRANET" /* À */,
       "C\xE0" "DIGO NO V\xB5LIDO PARA LA INTRANET" /* Ó, Á */,
@@ -97,9 +93,9 @@ void showFailure(Program& program, AccessStatus status) {
       "NON SE PUIDERON GARDAR OS CONTRASINAIS DA INTRANET",
       "NON S'AN POGUT GUARDAR ES CONTRASENHES DERA INTRANET"};
   const std::string* texts = status == AccessStatus::BadUser ? kBadUser : kNotWritten;
-  messageBox(program, 14, pickLanguage(program, texts[0], texts[1], texts[2], texts[3]));
-  (void)waitKey(program);
-  restoreRegion(program);
+  notices.show(14, pickLanguage(settings, texts[0], texts[1], texts[2], texts[3]));
+  notices.waitForKey();
+  notices.dismiss();
 }
 
 }  // namespace
@@ -151,13 +147,14 @@ bool hasPasswordLine(const std::string& directory, const std::string& user) {
   return false;
 }
 
-void writeIntranetAccess(Program& program, const std::string& directory, const std::string& user,
+void writeIntranetAccess(System& system, Notices& notices, const SessionSettings& settings,
+                         const std::string& directory, const std::string& user,
                          const std::string& password, bool remove) {
-  messageBox(program, 12, translateText(program, "GENERANT CONTRASENYA INTRANET"));
-  AccessStatus status = rewriteAccessFiles(program.system, directory, user, password, remove,
-                                           [&program] { program.console.beforePause(); });
-  if (status != AccessStatus::Ok) showFailure(program, status);
-  restoreRegion(program);
+  notices.show(12, translateText(settings, "GENERANT CONTRASENYA INTRANET"));
+  AccessStatus status = rewriteAccessFiles(system, directory, user, password, remove,
+                                           [&notices] { notices.beforePause(); });
+  if (status != AccessStatus::Ok) showFailure(notices, settings, status);
+  notices.dismiss();
 }
 
 }  // namespace xt

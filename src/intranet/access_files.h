@@ -9,9 +9,11 @@
 #include <functional>
 #include <string>
 
+#include "base/notices.h"
+#include "base/session_settings.h"
+
 namespace xt {
 
-struct Program;
 class System;
 
 enum class AccessStatus {
@@ -30,9 +32,11 @@ enum class AccessStatus {
 // Whether .HTPASSWD in directory has a line for user (read without the
 // lock: a replacement is atomic).
 bool hasPasswordLine(const std::string& directory, const std::string& user);
-// The rewrite as the form runs it: "GENERANT CONTRASENYA INTRANET" on the
-// screen meanwhile, and a message (waiting for a key) when it failed.
-void writeIntranetAccess(Program& program, const std::string& directory, const std::string& user,
+// The rewrite as the form runs it: "GENERANT CONTRASENYA INTRANET" (in the
+// session's language) shown meanwhile, and a message (waiting for a key)
+// when it failed.
+void writeIntranetAccess(System& system, Notices& notices, const SessionSettings& settings,
+                         const std::string& directory, const std::string& user,
                          const std::string& password, bool remove);
 
 }  // namespace xt

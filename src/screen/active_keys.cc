@@ -1,7 +1,8 @@
 #include "screen/active_keys.h"
 
-#include "entry/text_styles.h"
-#include "startup/program.h"
+#include "format/int_bytes.h"
+#include "screen/screen.h"
+#include "screen/text_styles.h"
 
 namespace xt {
 
@@ -41,8 +42,8 @@ void forEachItem(const std::string& keys, Fn fn) {
 
 }  // namespace
 
-void setActiveKeys(Program& program, const std::string& keys, const std::string& letters) {
-  ActiveKeyTable& t = program.activeKeys;
+void setActiveKeys(Screen& screen, const std::string& keys, const std::string& letters) {
+  ActiveKeyTable& t = screen.activeKeys;
   for (char raw : letters) {
     char c = static_cast<char>(raw >= 'a' && raw <= 'z' ? raw - 'a' + 'A' : raw);
     switch (c) {

@@ -9,7 +9,7 @@
 
 namespace xt {
 
-struct Program;
+struct Screen;
 
 struct ActiveKeyTable {
   std::string activeFrom;  // 2-byte little-endian codes
@@ -18,6 +18,6 @@ struct ActiveKeyTable {
   int16_t maskChar = 0;
 };
 
-void setActiveKeys(Program& program, const std::string& keys, const std::string& letters);
+void setActiveKeys(Screen& screen, const std::string& keys, const std::string& letters);
 
 }  // namespace xt

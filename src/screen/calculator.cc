@@ -8,14 +8,14 @@
 #include <optional>
 #include <vector>
 
-#include "entry/text_styles.h"
 #include "format/picture.h"
 #include "platform/files.h"
 #include "platform/key_codes.h"
 #include "screen/active_keys.h"
 #include "screen/key_reader.h"
+#include "screen/screen.h"
 #include "screen/screen_stack.h"
-#include "startup/program.h"
+#include "screen/text_styles.h"
 
 namespace xt {
 
@@ -318,15 +318,15 @@ std::string resultText(const CalcState& s) {
 
 class Calculator {
  public:
-  Calculator(Program& program, CalcState state) : program_(program), s_(std::move(state)) {}
+  Calculator(Screen& screen, CalcState state) : screen_(screen), s_(std::move(state)) {}
 
   const CalcState& state() const { return s_; }
 
   void open() {
-    saveRegion(program_, 1, s_.calcLeft, 25, static_cast<int16_t>(s_.calcLeft + kBoxWidth - 1));
+    saveRegion(screen_, 1, s_.calcLeft, 25, static_cast<int16_t>(s_.calcLeft + kBoxWidth - 1));
     drawBox();
   }
-  void close() { restoreRegion(program_); }
+  void close() { restoreRegion(screen_); }
 
   // Handles one key; returns false when the calculator closes, with the
   // result in result.
@@ -377,11 +377,11 @@ class Calculator {
   }
 
   void drawDisplay() {
-    locateInWindow(program_, 23, 0);
+    locateInWindow(screen_, 23, 0);
     std::string row = "\xB3";  // │
     row += number(s_.entry, s_.hasPoint, s_.decimals);
     row += "  \xB3";
-    printText(program_, row);
+    printText(screen_, row);
   }
 
  private:
@@ -396,12 +396,12 @@ class Calculator {
     std::string picture = "-";
     picture.append(kIntegerMask, decimalPart.size());
     picture += decimalPart;
-    return formatPicture(program_, picture, value);
+    return formatPicture(screen_.format, picture, value);
   }
 
   void drawRow(int row, const std::string& text) {
-    locateInWindow(program_, static_cast<int16_t>(row - 1), 0);
-    printText(program_, text);
+    locateInWindow(screen_, static_cast<int16_t>(row - 1), 0);
+    printText(screen_, text);
   }
 
   std::string border(char left, char right) {
@@ -431,12 +431,12 @@ class Calculator {
   // Puts back what lay under the box and draws it again (at a new column,
   // or shorter after the tape was hidden).
   void redrawFromScratch() {
-    restoreRegion(program_);
+    restoreRegion(screen_);
     open();
   }
 
   void slideTo(int16_t left) {
-    restoreRegion(program_);
+    restoreRegion(screen_);
     s_.calcLeft = left;
     open();
   }
@@ -550,24 +550,24 @@ class Calculator {
     }
   }
 
-  Program& program_;
+  Screen& screen_;
   CalcState s_;
 };
 
 }  // namespace
 
-std::string calculator(Program& program) {
-  setActiveKeys(program, "", "+e");
-  selectTextStyle(program, "+n");
-  program.console.setCursorShape(false, program.console.cursorSize());
-  const std::string path = program.settings.terminalDir + kFileName;
+std::string calculator(Screen& screen) {
+  setActiveKeys(screen, "", "+e");
+  selectTextStyle(screen, "+n");
+  screen.console.setCursorShape(false, screen.console.cursorSize());
+  const std::string path = screen.settings.terminalDir + kFileName;
 
-  Calculator calc(program, loadState(path));
+  Calculator calc(screen, loadState(path));
   calc.open();
   std::string result;
   for (;;) {
     calc.drawDisplay();
-    int16_t key = waitKey(program);
+    int16_t key = waitKey(screen);
     if (!calc.handleKey(key, result)) break;
   }
   calc.close();
@@ -575,9 +575,9 @@ std::string calculator(Program& program) {
   // goes to the caller.
   (void)replaceFileAtomically(path, stateText(calc.state()));
 
-  program.console.setCursorShape(true, program.console.cursorSize());
-  selectTextStyle(program, "-");
-  setActiveKeys(program, "", "-");
+  screen.console.setCursorShape(true, screen.console.cursorSize());
+  selectTextStyle(screen, "-");
+  setActiveKeys(screen, "", "-");
   return result;
 }
 

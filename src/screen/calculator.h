@@ -6,9 +6,9 @@
 
 namespace xt {
 
-struct Program;
+struct Screen;
 
 // The result typed by "F", or "" after Esc.
-std::string calculator(Program& program);
+std::string calculator(Screen& screen);
 
 }  // namespace xt

@@ -4,14 +4,15 @@
 #include <cctype>
 #include <tuple>
 
-#include "entry/text_styles.h"
 #include "format/date_format.h"
+#include "format/decimal_text.h"
 #include "format/folding.h"
 #include "platform/key_codes.h"
 #include "screen/active_keys.h"
 #include "screen/key_reader.h"
+#include "screen/screen.h"
 #include "screen/screen_stack.h"
-#include "startup/program.h"
+#include "screen/text_styles.h"
 
 namespace xt {
 
@@ -113,17 +114,17 @@ constexpr int kWidth = 20;  // columns inside the frame
 // of the screen, with the highlighted day.
 class CalendarView {
  public:
-  CalendarView(Program& program, Date start) : program_(program), date_(start) {}
+  CalendarView(Screen& screen, Date start) : screen_(screen), date_(start) {}
 
   const Date& date() const { return date_; }
 
   void drawQuarter() {
-    selectTextStyle(program_, "n");
+    selectTextStyle(screen_, "n");
     std::string year = std::to_string(date_.year);
-    locateInWindow(program_, 0, (kWidth - 6) / 2 + 1);
-    printText(program_, " " + std::string(4 - std::min<size_t>(4, year.size()), ' ') + year + " ");
-    locateInWindow(program_, 1, 1);
-    printText(program_, weekdayHeading());
+    locateInWindow(screen_, 0, (kWidth - 6) / 2 + 1);
+    printText(screen_, " " + std::string(4 - std::min<size_t>(4, year.size()), ' ') + year + " ");
+    locateInWindow(screen_, 1, 1);
+    printText(screen_, weekdayHeading());
 
     for (int m = 1; m <= 12; ++m) {
       lengths_[m] = monthLength(date_.year, m, false);
@@ -132,25 +133,25 @@ class CalendarView {
     firstMonth_ = (date_.month - 1) / 3 * 3 + 1;
 
     for (int m = firstMonth_; m < firstMonth_ + 3; ++m) {
-      selectTextStyle(program_, "n");
+      selectTextStyle(screen_, "n");
       int row = blockRow(m);
-      locateInWindow(program_, static_cast<int16_t>(row), 1);
-      printText(program_, std::string(kWidth, ' '));
-      std::string name = foldText(formatDate(program_, packDate({date_.year, m, 1}), 2, "m"));
-      locateInWindow(program_, static_cast<int16_t>(row),
+      locateInWindow(screen_, static_cast<int16_t>(row), 1);
+      printText(screen_, std::string(kWidth, ' '));
+      std::string name = foldText(formatDate(screen_.format, screen_.settings.languageCode, packDate({date_.year, m, 1}), 2, "m"));
+      locateInWindow(screen_, static_cast<int16_t>(row),
                      static_cast<int16_t>((kWidth - static_cast<int>(name.size())) / 2 + 1));
-      printText(program_, name);
+      printText(screen_, name);
 
-      selectTextStyle(program_, "h");
+      selectTextStyle(screen_, "h");
       int before = grid_[m][1] - 1;
       for (int cell = 1; cell <= 42; ++cell) {
         int d = cell - before;
         if (d >= 1 && d <= lengths_[m]) {
           drawDay(m, d);
         } else {
-          locateInWindow(program_, static_cast<int16_t>(row + (cell - 1) / 7 + 1),
+          locateInWindow(screen_, static_cast<int16_t>(row + (cell - 1) / 7 + 1),
                          static_cast<int16_t>(3 * ((cell - 1) % 7 + 1) - 2));
-          printText(program_, "  ");
+          printText(screen_, "  ");
         }
       }
     }
@@ -209,18 +210,18 @@ class CalendarView {
 
   void drawDay(int m, int d) {
     int row = blockRow(m) + (grid_[m][1] + d - 2) / 7 + 1;
-    locateInWindow(program_, static_cast<int16_t>(row), static_cast<int16_t>(3 * grid_[m][d] - 2));
-    printText(program_, d < 10 ? " " + std::to_string(d) : std::to_string(d));
+    locateInWindow(screen_, static_cast<int16_t>(row), static_cast<int16_t>(3 * grid_[m][d] - 2));
+    printText(screen_, d < 10 ? " " + std::to_string(d) : std::to_string(d));
   }
 
   std::string weekdayHeading() const {
-    const std::string& lang = program_.settings.languageCode;
+    const std::string& lang = screen_.settings.languageCode;
     if (lang == "SPA" || lang == "GLG") return " L  M  X  J  V  S  D";
     if (lang == "OCI") return "DL DT DC DJ DD DS DG";
     return "DL DT DC DJ DV DS DG";
   }
 
-  Program& program_;
+  Screen& screen_;
   Date date_;
   int firstMonth_ = 1;
   int lengths_[13] = {};
@@ -228,11 +229,11 @@ class CalendarView {
 };
 
 // The session's working date, or today's date when it is empty or unusable.
-Date startDate(Program& program) {
-  Date date = unpackDate(program.settings.systemDate);
-  if (program.settings.systemDate.empty() || date.year < 1 || date.month < 1 || date.month > 12 ||
+Date startDate(Screen& screen) {
+  Date date = unpackDate(screen.settings.systemDate);
+  if (screen.settings.systemDate.empty() || date.year < 1 || date.month < 1 || date.month > 12 ||
       date.day < 1) {
-    LocalTime now = program.system.now();
+    LocalTime now = screen.system.now();
     date = {std::clamp(now.year, 1, 9999), now.month, now.day};
   }
   date.day = std::min(date.day, monthLength(date.year, date.month, false));
@@ -241,22 +242,22 @@ Date startDate(Program& program) {
 
 }  // namespace
 
-std::string calendar(Program& program) {
-  setActiveKeys(program, "4d00,4b00,5000,4800,5100,4900,4700,4f00,2100,1b", "+ea");
-  selectTextStyle(program, "+n");
-  program.console.setCursorShape(false, program.console.cursorSize());
-  saveRegion(program, 1, 59, 24, 80);
-  drawFrame(program, 1);
+std::string calendar(Screen& screen) {
+  setActiveKeys(screen, "4d00,4b00,5000,4800,5100,4900,4700,4f00,2100,1b", "+ea");
+  selectTextStyle(screen, "+n");
+  screen.console.setCursorShape(false, screen.console.cursorSize());
+  saveRegion(screen, 1, 59, 24, 80);
+  drawFrame(screen, 1);
 
-  CalendarView view(program, startDate(program));
+  CalendarView view(screen, startDate(screen));
   view.drawQuarter();
 
   std::string result;
   for (;;) {
-    selectTextStyle(program, "+u");
+    selectTextStyle(screen, "+u");
     view.drawHighlightedDay();
-    int16_t key = waitKey(program);
-    selectTextStyle(program, "-");
+    int16_t key = waitKey(screen);
+    selectTextStyle(screen, "-");
     view.drawHighlightedDay();
 
     Date d = view.date();
@@ -277,17 +278,17 @@ std::string calendar(Program& program) {
     } else if (key == key::kEnd) {
       view.moveTo({d.year, 12, d.day});
     } else if (key == 'F' || key == 'f' || key == key::kAltF) {
-      result = formatDate(program, packDate(d), 0, "dma");
+      result = formatDate(screen.format, screen.settings.languageCode, packDate(d), 0, "dma");
       break;
     } else if (key == key::kEsc) {
       break;
     }
   }
 
-  restoreRegion(program);
-  program.console.setCursorShape(true, program.console.cursorSize());
-  selectTextStyle(program, "-");
-  setActiveKeys(program, "", "-");
+  restoreRegion(screen);
+  screen.console.setCursorShape(true, screen.console.cursorSize());
+  selectTextStyle(screen, "-");
+  setActiveKeys(screen, "", "-");
   return result;
 }
 

@@ -6,11 +6,11 @@
 
 namespace xt {
 
-struct Program;
+struct Screen;
 
 int16_t weekdayOf(const std::string& packedDate);  // 1..7, Monday = 1
 int32_t daysBetween(const std::string& first, const std::string& second, const std::string& unit);
 // The chosen date as formatDate(packed, 0, "dma"), or "" after Esc.
-std::string calendar(Program& program);
+std::string calendar(Screen& screen);
 
 }  // namespace xt

@@ -2,14 +2,14 @@
 
 #include <cstdint>
 
-#include "entry/text_styles.h"
+#include "base/language.h"
 #include "platform/files.h"
 #include "platform/key_codes.h"
 #include "screen/key_reader.h"
 #include "screen/message_box.h"
+#include "screen/screen.h"
 #include "screen/screen_stack.h"
-#include "startup/program.h"
-#include "startup/translate.h"
+#include "screen/text_styles.h"
 
 namespace xt {
 
@@ -33,9 +33,9 @@ bool sameTopic(const std::string& a, const std::string& b) {
 
 // The next key typed, read from the console itself: no pending tool text,
 // no hot keys, mouse events ignored.
-int16_t readHelpKey(Program& program) {
+int16_t readHelpKey(Screen& screen) {
   for (;;) {
-    int16_t key = readConsoleKey(program, -1);
+    int16_t key = readConsoleKey(screen, -1);
     if (key != 0) return key;
   }
 }
@@ -45,45 +45,45 @@ int16_t readHelpKey(Program& program) {
 // "/C"; the document path keeps its backslash, quoted so the shell passes
 // it to the opener unchanged. The topic is a plain name, so nothing in the
 // line is shell syntax.
-void openHtmlHelp(Program& program, const std::string& topic) {
-  std::string shell = program.system.env("COMSPEC");
+void openHtmlHelp(Screen& screen, const std::string& topic) {
+  std::string shell = screen.system.env("COMSPEC");
   if (shell.empty()) shell = "/bin/sh";
   // The opener gets the terminal as the user had it; whatever it printed
   // is covered again afterwards.
-  program.console.leaveTerminal();
-  program.system.runCommand(shell, "XOBRIR 'AJUDA\\" + topic + ".HTM'");
-  program.console.returnToTerminal();
+  screen.console.leaveTerminal();
+  screen.system.runCommand(shell, "XOBRIR 'AJUDA\\" + topic + ".HTM'");
+  screen.console.returnToTerminal();
 }
 
-void showMissingHelp(Program& program, const std::string& topic) {
-  std::string text = pickLanguage(program,
+void showMissingHelp(Screen& screen, const std::string& topic) {
+  std::string text = pickLanguage(screen.settings,
                                   "L'AJUDA DE " + topic + " NO EST\xB7 DISPONIBLE.",  // À
                                   "LA AYUDA DE " + topic + " NO EST\xB5 DISPONIBLE.",  // Á
                                   "A AXUDA DE " + topic + " NON EST\xB5 DISPO\xA5IBLE.",  // Á Ñ
                                   "ERA AJUDA DE " + topic + " NON EI DISPONIBLA.");
-  messageBox(program, static_cast<int16_t>(screenRows(program) / 2), text);
-  readHelpKey(program);
-  restoreRegion(program);
+  messageBox(screen, static_cast<int16_t>(screenRows(screen) / 2), text);
+  readHelpKey(screen);
+  restoreRegion(screen);
 }
 
 // The text help viewer over one open help file. Lines are numbered from 1;
 // `next_` is the line after the last one shown.
 class HelpViewer {
  public:
-  HelpViewer(Program& program, const BinaryFile& file, const std::string& topic)
-      : program_(program), file_(file), topic_(topic) {
-    width_ = screenColumns(program);
-    visible_ = screenRows(program) - 8;
+  HelpViewer(Screen& screen, const BinaryFile& file, const std::string& topic)
+      : screen_(screen), file_(file), topic_(topic) {
+    width_ = screenColumns(screen);
+    visible_ = screenRows(screen) - 8;
     lineCount_ = (file.size() + width_ / 2) / width_;
   }
 
   void run() {
     showLines(1, visible_);
     for (;;) {
-      int16_t key = readHelpKey(program_);
+      int16_t key = readHelpKey(screen_);
       switch (key) {
         case key::kF1:
-          if (!sameTopic(topic_, kGeneralHelpTopic)) showHelp(program_, kGeneralHelpTopic);
+          if (!sameTopic(topic_, kGeneralHelpTopic)) showHelp(screen_, kGeneralHelpTopic);
           break;
         case key::kDown:
           if (next_ <= lineCount_) {
@@ -131,9 +131,9 @@ class HelpViewer {
   // The inside of the frame moves in the normal style, so no colour of
   // the line shown last leaks into the freed rows.
   void scrollInside(int lines) {
-    selectTextStyle(program_, "n");
-    const WindowState& w = program_.windows;
-    scrollRectangle(program_, w.windowTop, w.windowLeft, static_cast<int16_t>(w.windowBottom - 2),
+    selectTextStyle(screen_, "n");
+    const WindowState& w = screen_.windows;
+    scrollRectangle(screen_, w.windowTop, w.windowLeft, static_cast<int16_t>(w.windowBottom - 2),
                     static_cast<int16_t>(w.windowRight - 2), static_cast<int16_t>(lines));
   }
 
@@ -149,8 +149,8 @@ class HelpViewer {
   }
 
   void showLine(int64_t k, int row) {
-    selectTextStyle(program_, "n");
-    locateInWindow(program_, static_cast<int16_t>(row), 2);
+    selectTextStyle(screen_, "n");
+    locateInWindow(screen_, static_cast<int16_t>(row), 2);
     if (k < 1 || k > lineCount_) return;
     std::string line = file_.readAt((k - 1) * width_, static_cast<size_t>(width_));
     // The line end is never drawn, however many style toggles leave room
@@ -158,16 +158,16 @@ class HelpViewer {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
     if (line.find_first_of(std::string{kHighlightToggle, kUnderlineToggle, kReverseToggle}) ==
         std::string::npos) {
-      printText(program_, line.substr(0, kVisibleCharacters));
+      printText(screen_, line.substr(0, kVisibleCharacters));
       return;
     }
     bool highlight = false, underline = false, reverse = false;
     int shown = 0;
     std::string run;  // visible characters waiting to be written in the current style
     auto select = [&](const char* letters) {
-      printText(program_, run);
+      printText(screen_, run);
       run.clear();
-      selectTextStyle(program_, letters);
+      selectTextStyle(screen_, letters);
     };
     for (char c : line) {
       if (c == kHighlightToggle) {
@@ -183,10 +183,10 @@ class HelpViewer {
         run.push_back(c);
       }
     }
-    printText(program_, run);
+    printText(screen_, run);
   }
 
-  Program& program_;
+  Screen& screen_;
   const BinaryFile& file_;
   std::string topic_;
   int64_t width_ = 80;
@@ -195,26 +195,26 @@ class HelpViewer {
   int64_t next_ = 1;
 };
 
-void runTextViewer(Program& program, const std::string& topic) {
+void runTextViewer(Screen& screen, const std::string& topic) {
   BinaryFile file;
   if (!file.open("AJUDA\\" + topic + ".HLP", BinaryFile::Mode::Read).ok()) {
-    showMissingHelp(program, topic);
+    showMissingHelp(screen, topic);
     return;
   }
-  selectTextStyle(program, "+h");
-  int16_t depth = program.windows.windowDepth;
-  saveRegion(program, 4, 1, static_cast<int16_t>(screenRows(program) - 3), screenColumns(program));
-  if (program.windows.windowDepth == depth) {
+  selectTextStyle(screen, "+h");
+  int16_t depth = screen.windows.windowDepth;
+  saveRegion(screen, 4, 1, static_cast<int16_t>(screenRows(screen) - 3), screenColumns(screen));
+  if (screen.windows.windowDepth == depth) {
     // Nothing could be saved: drawing now could never be undone.
-    selectTextStyle(program, "-");
+    selectTextStyle(screen, "-");
     return;
   }
-  drawFrame(program, 2);
-  selectTextStyle(program, "n");
-  HelpViewer(program, file, topic).run();
+  drawFrame(screen, 2);
+  selectTextStyle(screen, "n");
+  HelpViewer(screen, file, topic).run();
   file.close();
-  restoreRegion(program);
-  selectTextStyle(program, "-");
+  restoreRegion(screen);
+  selectTextStyle(screen, "-");
 }
 
 }  // namespace
@@ -229,12 +229,12 @@ bool isPlainTopic(const std::string& topic) {
   return true;
 }
 
-void showHelp(Program& program, const std::string& topic) {
-  if (program.settings.hostKind == "WIN" && isPlainTopic(topic)) {
-    openHtmlHelp(program, topic);
+void showHelp(Screen& screen, const std::string& topic) {
+  if (screen.settings.hostKind == "WIN" && isPlainTopic(topic)) {
+    openHtmlHelp(screen, topic);
     return;
   }
-  runTextViewer(program, topic);
+  runTextViewer(screen, topic);
 }
 
 }  // namespace xt

@@ -7,13 +7,13 @@
 
 namespace xt {
 
-struct Program;
+struct Screen;
 
 // Shows the help of topic and returns when it is closed. A topic that is
 // not a plain name (letters, digits, "_" and "-") is never handed to the
 // command interpreter; the text viewer shows it instead. A missing help
 // file gives a message box that the next key closes.
-void showHelp(Program& program, const std::string& topic);
+void showHelp(Screen& screen, const std::string& topic);
 
 // True for a non-empty topic of ASCII letters, digits, "_" and "-" only.
 bool isPlainTopic(const std::string& topic);

@@ -4,20 +4,16 @@
 #include <cctype>
 #include <vector>
 
-#include "entry/text_styles.h"
+#include "format/fixed_text.h"
+#include "screen/screen.h"
 #include "screen/screen_stack.h"
-#include "startup/program.h"
+#include "screen/text_styles.h"
 
 namespace xt {
 
 namespace {
 
 bool isControl(char c) { return static_cast<uint8_t>(c) < 0x20; }
-
-std::string rightTrimmed(const std::string& s) {
-  size_t end = s.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : s.substr(0, end + 1);
-}
 
 // Widens the gaps between words one blank at a time, from the left and
 // round again, until the line is width long.
@@ -89,14 +85,14 @@ void wrapText(std::string& text, int16_t indent, int16_t width, const std::strin
   text = result;
 }
 
-void messageBox(Program& program, int16_t row, const std::string& text) {
-  selectTextStyle(program, "+rh");
+void messageBox(Screen& screen, int16_t row, const std::string& text) {
+  selectTextStyle(screen, "+rh");
   std::string wrapped = text;
   wrapText(wrapped, 0, 76, "i");
   std::vector<std::string> lines;
   for (size_t i = 0; i < wrapped.size(); i += 76) lines.push_back(wrapped.substr(i, 76));
   int n = static_cast<int>(lines.size());
-  int rows = screenRows(program);
+  int rows = screenRows(screen);
 
   int top = std::max(1, row - (n + 1) / 2 - 2);
   int bottom = top + n + 1;
@@ -108,8 +104,8 @@ void messageBox(Program& program, int16_t row, const std::string& text) {
     // Too long for the screen: nothing is drawn, but a region is still
     // pushed (the whole screen, unchanged) so the caller's restoreRegion
     // pops this box and not the window under it.
-    saveRegion(program, 1, 1, static_cast<int16_t>(rows), screenColumns(program));
-    selectTextStyle(program, "-");
+    saveRegion(screen, 1, 1, static_cast<int16_t>(rows), screenColumns(screen));
+    selectTextStyle(screen, "-");
     return;
   }
   size_t longest = 0;
@@ -117,19 +113,19 @@ void messageBox(Program& program, int16_t row, const std::string& text) {
   int L = static_cast<int>(longest);
   int left = 41 - (L + 1) / 2 - 2;
   int right = 41 + L / 2 + 1;
-  saveRegion(program, static_cast<int16_t>(top), static_cast<int16_t>(left), static_cast<int16_t>(bottom),
+  saveRegion(screen, static_cast<int16_t>(top), static_cast<int16_t>(left), static_cast<int16_t>(bottom),
              static_cast<int16_t>(right));
-  drawFrame(program, 1);
+  drawFrame(screen, 1);
   for (int i = 0; i < n; ++i) {
-    locateInWindow(program, static_cast<int16_t>(i + 1), 2);
-    printText(program, rightTrimmed(lines[static_cast<size_t>(i)]));
+    locateInWindow(screen, static_cast<int16_t>(i + 1), 2);
+    printText(screen, rightTrimmed(lines[static_cast<size_t>(i)]));
   }
-  selectTextStyle(program, "-");
+  selectTextStyle(screen, "-");
 }
 
-void scrollRectangle(Program& program, int16_t top, int16_t left, int16_t bottom, int16_t right,
+void scrollRectangle(Screen& screen, int16_t top, int16_t left, int16_t bottom, int16_t right,
                      int16_t lines) {
-  Console& con = program.console;
+  Console& con = screen.console;
   int t = top + 1, l = left + 1, b = bottom + 1, r = right + 1;
   t = std::max(t, 1);
   l = std::max(l, 1);

@@ -8,12 +8,12 @@
 
 namespace xt {
 
-struct Program;
+struct Screen;
 
-void messageBox(Program& program, int16_t row, const std::string& text);
+void messageBox(Screen& screen, int16_t row, const std::string& text);
 // Replaces text by its lines of width characters laid end to end.
 void wrapText(std::string& text, int16_t indent, int16_t width, const std::string& mode);
-void scrollRectangle(Program& program, int16_t top, int16_t left, int16_t bottom, int16_t right,
+void scrollRectangle(Screen& screen, int16_t top, int16_t left, int16_t bottom, int16_t right,
                      int16_t lines);
 
 }  // namespace xt

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "platform/files.h"
-#include "startup/program.h"
+#include "screen/screen.h"
 
 namespace xt {
 
@@ -13,7 +13,7 @@ constexpr int64_t kEmptyEnd = 5;  // 1-based position after the 4-byte end point
 constexpr int kFieldsSize = 20;
 constexpr int kTrailerSize = 5;
 
-std::string stackPath(const Program& program) { return program.settings.tempDir + "WinPush.tmp"; }
+std::string stackPath(const Screen& screen) { return screen.settings.tempDir + "WinPush.tmp"; }
 
 std::string int32Bytes(int32_t v) {
   auto u = static_cast<uint32_t>(v);
@@ -38,8 +38,8 @@ long digitsValue(const std::string& text) {
   return v;
 }
 
-void forgetAllWindows(Program& program, const std::string& path) {
-  program.windows = WindowState{};
+void forgetAllWindows(Screen& screen, const std::string& path) {
+  screen.windows = WindowState{};
   removeFile(path);
 }
 
@@ -53,53 +53,61 @@ std::string zeroPad(long long value, int width) {
   return std::string(static_cast<size_t>(width) - digits.size(), '0') + digits;
 }
 
-int16_t screenRows(const Program& program) { return static_cast<int16_t>(program.console.rows()); }
+int16_t screenRows(const Screen& screen) { return static_cast<int16_t>(screen.console.rows()); }
 
-int16_t screenColumns(const Program& program) { return static_cast<int16_t>(program.console.columns()); }
+int16_t screenColumns(const Screen& screen) { return static_cast<int16_t>(screen.console.columns()); }
 
-int16_t windowLastColumn(const Program& program) {
-  return program.windows.windowDepth == 0 ? screenColumns(program)
-                                          : static_cast<int16_t>(program.windows.windowRight - 1);
+int16_t windowLastColumn(const Screen& screen) {
+  return screen.windows.windowDepth == 0 ? screenColumns(screen)
+                                          : static_cast<int16_t>(screen.windows.windowRight - 1);
 }
 
-void locateInWindow(Program& program, int16_t row, int16_t col) {
-  const WindowState& w = program.windows;
+int16_t windowFirstRow(const Screen& screen) {
+  return screen.windows.windowDepth == 0 ? 1 : static_cast<int16_t>(screen.windows.windowTop + 1);
+}
+
+int16_t windowFirstColumn(const Screen& screen) {
+  return screen.windows.windowDepth == 0 ? 1 : static_cast<int16_t>(screen.windows.windowLeft + 1);
+}
+
+void locateInWindow(Screen& screen, int16_t row, int16_t col) {
+  const WindowState& w = screen.windows;
   if (w.windowDepth == 0)
-    program.console.moveCursor(row, col);
+    screen.console.moveCursor(row, col);
   else
-    program.console.moveCursor(w.windowTop + row, w.windowLeft + col);
+    screen.console.moveCursor(w.windowTop + row, w.windowLeft + col);
 }
 
-void printText(Program& program, const std::string& text) { program.console.write(text); }
+void printText(Screen& screen, const std::string& text) { screen.console.write(text); }
 
-void saveRegion(Program& program, int16_t top, int16_t left, int16_t bottom, int16_t right) {
-  int16_t rows = screenRows(program), cols = screenColumns(program);
+void saveRegion(Screen& screen, int16_t top, int16_t left, int16_t bottom, int16_t right) {
+  int16_t rows = screenRows(screen), cols = screenColumns(screen);
   if (top < 1 || top > rows || bottom < 1 || bottom > rows || left < 1 || left > cols || right < 1 ||
       right > cols || top > bottom || left > right)
     return;
 
   BinaryFile file;
-  if (!file.open(stackPath(program), BinaryFile::Mode::ReadWriteCreate).ok()) return;
+  if (!file.open(stackPath(screen), BinaryFile::Mode::ReadWriteCreate).ok()) return;
   int64_t end = kEmptyEnd;
   if (file.size() > 3) {
     end = bytesInt32(file.readAt(0, 4));
     if (end < kEmptyEnd || end > file.size() + 1) {
       // A damaged stack can't be unwound: forget the windows it held and
       // start a fresh one, so windowDepth keeps counting what the file holds.
-      program.windows = WindowState{};
+      screen.windows = WindowState{};
       end = kEmptyEnd;
     }
   }
 
-  WindowState& w = program.windows;
+  WindowState& w = screen.windows;
   std::string record;
-  for (int v : {program.console.cursorRow(), program.console.cursorColumn(), int(w.windowTop),
+  for (int v : {screen.console.cursorRow(), screen.console.cursorColumn(), int(w.windowTop),
                 int(w.windowLeft), int(w.windowBottom), int(w.windowRight), int(top), int(left),
                 int(bottom), int(right)})
     record += zeroPad(v, 2);
   for (int r = top; r <= bottom; ++r) {
     for (int c = left; c <= right; ++c) {
-      Cell cell = program.console.cell(r, c);
+      Cell cell = screen.console.cell(r, c);
       record.push_back(static_cast<char>(cell.ch));
       record.push_back(static_cast<char>(cell.attr));
     }
@@ -116,8 +124,8 @@ void saveRegion(Program& program, int16_t top, int16_t left, int16_t bottom, int
   ++w.windowDepth;
 }
 
-void restoreRegion(Program& program) {
-  std::string path = stackPath(program);
+void restoreRegion(Screen& screen) {
+  std::string path = stackPath(screen);
   BinaryFile file;
   if (!file.open(path, BinaryFile::Mode::ReadWrite).ok()) return;
   int64_t size = file.size();
@@ -133,20 +141,20 @@ void restoreRegion(Program& program) {
     // file removed.
     if (end < kEmptyEnd + kFieldsSize + kTrailerSize || end > size + 1) {
       file.close();
-      forgetAllWindows(program, path);
+      forgetAllWindows(screen, path);
       return;
     }
     long length = digitsValue(file.readAt(end - 1 - kTrailerSize, kTrailerSize));
     int64_t start = end - length;
     if (length < kFieldsSize + kTrailerSize || start < kEmptyEnd) {
       file.close();
-      forgetAllWindows(program, path);
+      forgetAllWindows(screen, path);
       return;
     }
     std::string fields = file.readAt(start - 1, kFieldsSize);
     long v[10];
     for (int i = 0; i < 10; ++i) v[i] = digitsValue(fields.substr(static_cast<size_t>(i) * 2, 2));
-    int rows = screenRows(program), cols = screenColumns(program);
+    int rows = screenRows(screen), cols = screenColumns(screen);
     auto onScreen = [&](long t, long l, long b, long r) {
       return t >= 1 && t <= b && b <= rows && l >= 1 && l <= r && r <= cols;
     };
@@ -160,11 +168,11 @@ void restoreRegion(Program& program) {
     long cells = sane ? (bottom - top + 1) * (right - left + 1) : 0;
     if (!sane || kFieldsSize + 2 * cells + kTrailerSize != length) {
       file.close();
-      forgetAllWindows(program, path);
+      forgetAllWindows(screen, path);
       return;
     }
 
-    WindowState& w = program.windows;
+    WindowState& w = screen.windows;
     if (w.windowDepth > 0) --w.windowDepth;
     w.windowTop = static_cast<int16_t>(v[2]);
     w.windowLeft = static_cast<int16_t>(v[3]);
@@ -178,11 +186,11 @@ void restoreRegion(Program& program) {
     for (long r = top; r <= bottom; ++r) {
       for (long c = left; c <= right && i + 1 < data.size(); ++c, i += 2) {
         Cell cell{static_cast<uint8_t>(data[i]), static_cast<uint8_t>(data[i + 1])};
-        program.console.putCell(static_cast<int>(r), static_cast<int>(c), cell);
-        program.console.setAttribute(cell.attr);
+        screen.console.putCell(static_cast<int>(r), static_cast<int>(c), cell);
+        screen.console.setAttribute(cell.attr);
       }
     }
-    program.console.moveCursor(static_cast<int>(v[0]), static_cast<int>(v[1]));
+    screen.console.moveCursor(static_cast<int>(v[0]), static_cast<int>(v[1]));
     (void)file.writeAt(0, int32Bytes(static_cast<int32_t>(start)));
     end = start;
     // The last record is gone: whatever windowDepth said, no window is open.
@@ -194,8 +202,8 @@ void restoreRegion(Program& program) {
   if (end < 6) removeFile(path);
 }
 
-void drawFrame(Program& program, int16_t style) {
-  const WindowState& w = program.windows;
+void drawFrame(Screen& screen, int16_t style) {
+  const WindowState& w = screen.windows;
   if (w.windowDepth == 0) return;
   static const uint8_t glyphs[3][6] = {
       {0x20, 0x20, 0x20, 0x20, 0x20, 0x20},
@@ -203,7 +211,7 @@ void drawFrame(Program& program, int16_t style) {
       {0xC9, 0xBB, 0xC8, 0xBC, 0xCD, 0xBA},
   };
   const uint8_t* g = glyphs[(style >= 0 && style <= 2) ? style : 0];
-  Console& con = program.console;
+  Console& con = screen.console;
   int width = w.windowRight - w.windowLeft - 1;
   auto line = [&](uint8_t first, uint8_t middle, uint8_t last) {
     std::string s(1, static_cast<char>(first));

@@ -1,4 +1,4 @@
-// The operator maintenance program: builds the program context on the real
+// The operator maintenance program: builds the program on the real
 // terminal, the system and the record manager, and runs the form until the
 // operator leaves it with Esc.
 #include <unistd.h>
@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/language.h"
 #include "data/file_table.h"
 #include "forms/operator_maintenance.h"
 #include "platform/cp850.h"
@@ -13,45 +14,41 @@
 #include "platform/posix_system.h"
 #include "platform/sqlite_engine.h"
 #include "platform/terminal_console.h"
-#include "screen/browse_list.h"
 #include "screen/calculator.h"
 #include "screen/calendar.h"
 #include "screen/message_box.h"
 #include "screen/screen_stack.h"
 #include "startup/program.h"
 #include "startup/settings.h"
-#include "startup/translate.h"
 
 namespace {
 
 // The notice shown instead of the form while the terminal is smaller than
 // the form, in the session's language (code page 850).
-std::string tooSmallText(const xt::Program& program, int columns, int rows) {
+std::string tooSmallText(const xt::SessionSettings& settings, int columns, int rows) {
   const std::string size = std::to_string(columns) + "x" + std::to_string(rows);
-  return xt::pickLanguage(program, "TERMINAL MASSA PETIT: CAL 80x25, EN T\x90 " + size,  // É
+  return xt::pickLanguage(settings, "TERMINAL MASSA PETIT: CAL 80x25, EN T\x90 " + size,  // É
                           "TERMINAL DEMASIADO PEQUE\xA5O: SE NECESITA 80x25, TIENE " + size,  // Ñ
                           "TERMINAL DEMASIADO PEQUENO: PRECISA 80x25, TEN " + size,
                           "TERMINAU MASSA PETIT: CAU 80x25, N'A " + size);
 }
 
 // Gives the terminal back and repeats on the shell's error output why the
-// program ends early, if it does.
-void closeTerminal(const xt::Program& program, xt::TerminalConsole& console) {
+// program ends early, if it does (code page 850).
+void closeTerminal(xt::TerminalConsole& console, const std::string& exitMessage) {
   console.close();
-  if (!program.exitMessage.empty())
-    std::fprintf(stderr, "xtancar: %s\n", xt::cp850ToUtf8(program.exitMessage).c_str());
+  if (!exitMessage.empty()) std::fprintf(stderr, "xtancar: %s\n", xt::cp850ToUtf8(exitMessage).c_str());
 }
 
 // A start-up failure: shown on the form's screen until a key is pressed,
 // and repeated on the shell's error output once the terminal is restored.
 int fatal(xt::Program& program, xt::TerminalConsole& console, const std::string& message) {
-  xt::messageBox(program, 12, message);
+  xt::messageBox(program.screen, 12, message);
   console.beep();
   console.discardInput();
   console.readEvent(-1);
-  xt::restoreRegion(program);
-  program.exitMessage = message;
-  closeTerminal(program, console);
+  xt::restoreRegion(program.screen);
+  closeTerminal(console, message);
   return 2;
 }
 
@@ -67,18 +64,17 @@ int main() {
   }
   xt::SqliteEngine engine;
   xt::Program program(console, system, engine);
-  system.setExitHandler([&console, &program] { closeTerminal(program, console); });
-  program.tools.calculator = xt::calculator;
-  program.tools.calendar = xt::calendar;
-  program.tools.browseList = xt::browseList;
+  system.setExitHandler([&console] { closeTerminal(console, ""); });
+  program.screen.tools.calculator = xt::calculator;
+  program.screen.tools.calendar = xt::calendar;
 
   // Ended from outside (the terminal closed, SIGTERM): the pass being
   // edited is given up as Esc would, the record lock is released and the
   // files are closed before the process ends.
-  xt::OperatorMaintenance form(program);
+  xt::OperatorMaintenance form(program.entry, program.data, program.browse);
   console.setTerminationHandler([&](int signal) {
     form.abandon();
-    (void)xt::resetAllFiles(program);
+    (void)xt::resetAllFiles(program.data);
     // The pop-ups that were open are gone with the terminal.
     (void)xt::removeFile(program.settings.tempDir + "WinPush.tmp");
     (void)xt::removeFile(program.settings.tempDir + "Browse.tmp");
@@ -87,33 +83,39 @@ int main() {
   });
 
   console.setCursorShape(false, 100);
-  xt::loadSettings(program);
-  console.setNoticeText([&program](int columns, int rows) { return tooSmallText(program, columns, rows); });
+  xt::loadSettings(system, program.settings, program.format);
+  console.setNoticeText([&program](int columns, int rows) { return tooSmallText(program.settings, columns, rows); });
   xt::anchorDirectories(program.settings, xt::currentDirectory());
-  if (!program.settings.rootDir.empty() && !xt::changeDirectory(program.settings.rootDir))
+  const xt::SessionSettings& settings = program.settings;
+  if (!settings.rootDir.empty() && !xt::changeDirectory(settings.rootDir))
     return fatal(program, console,
-                 xt::pickLanguage(program, "No es pot entrar al directori de la instal\xFAlaci\xA2 (TAVROOT): " /* ·ó */,
+                 xt::pickLanguage(settings, "No es pot entrar al directori de la instal\xFAlaci\xA2 (TAVROOT): " /* ·ó */,
                                   "No se puede entrar en el directorio de la instalaci\xA2n (TAVROOT): " /* ó */,
                                   "Non se pode entrar no directorio da instalaci\xA2n (TAVROOT): " /* ó */,
                                   "Non se p\x95t entrar en direct\x95ri dera installacion (TAVROOT): " /* òò */) +
-                     program.settings.rootDir);
+                     settings.rootDir);
   // The pop-ups keep the screen under them in the session directory: without
   // it they could not be taken off again.
-  if (!program.settings.tempDir.empty() && !xt::writableDirectory(program.settings.tempDir)) {
+  if (!settings.tempDir.empty() && !xt::writableDirectory(settings.tempDir)) {
     std::string message =
-        xt::pickLanguage(program, "No es pot escriure al directori de la sessi\xA2 (TAVTMP): " /* ó */,
+        xt::pickLanguage(settings, "No es pot escriure al directori de la sessi\xA2 (TAVTMP): " /* ó */,
                          "No se puede escribir en el directorio de la sesi\xA2n (TAVTMP): " /* ó */,
                          "Non se pode escribir no directorio da sesi\xA2n (TAVTMP): " /* ó */,
                          "Non se p\x95t escr\xA1uer en direct\x95ri dera session (TAVTMP): " /* òíò */) +
-        program.settings.tempDir;
+        settings.tempDir;
     // The message box itself needs a place for the screen under it: the
     // installation root, entered above, for this one message.
     program.settings.tempDir.clear();
     return fatal(program, console, message);
   }
 
-  xt::FormLoadResult loaded = xt::runOperatorForm(program, form);
-  if (!loaded.ok) return fatal(program, console, loaded.message);
+  xt::FormRunResult run = xt::runOperatorForm(form);
+  if (run.exitCode == 1) {
+    // The operator file could not be opened: the operator has seen why.
+    closeTerminal(console, run.message);
+    return 1;
+  }
+  if (!run.ok) return fatal(program, console, run.message);
   console.close();
   return 0;
 }

@@ -1,43 +1,32 @@
-// The program-wide records and tables, owned by one context that main (or
-// a test) builds with the platform objects: the settings, the form, the
-// screen and entry state, the file table and the lock identity.
+// The whole program, built once by main (or a test) over the platform
+// objects: the settings, and each layer's state object wired to the ones
+// it uses. Only main and the test support see it; every other function
+// takes the objects it works with.
 #pragma once
 
-#include <functional>
-#include <string>
-
-#include "data/file_table.h"
-#include "data/record_locks.h"
-#include "entry/field_entry.h"
-#include "entry/text_styles.h"
-#include "format/date_format.h"
-#include "forms/form_definition.h"
-#include "forms/form_hooks.h"
+#include "base/session_settings.h"
+#include "data/data_files.h"
+#include "entry/entry.h"
+#include "entry/form.h"
+#include "format/format_settings.h"
+#include "lists/browse_list.h"
 #include "platform/console.h"
 #include "platform/record_engine.h"
 #include "platform/system.h"
-#include "screen/active_keys.h"
-#include "screen/browse_list.h"
-#include "screen/key_reader.h"
-#include "screen/screen_stack.h"
-#include "startup/settings.h"
+#include "screen/screen.h"
+#include "screen/screen_notices.h"
 
 namespace xt {
 
-struct Program;
-
-// The pop-up tools reached through the key reader and the entry loop. Main
-// wires the real ones; an unset hook does nothing (an empty result, a
-// cancelled list).
-struct ToolHooks {
-  std::function<std::string(Program&)> calculator;
-  std::function<std::string(Program&)> calendar;
-  std::function<void(Program&, int16_t& list, int16_t& result)> browseList;
-};
-
 struct Program {
   Program(Console& console, System& system, RecordEngine& engine)
-      : console(console), system(system), engine(engine), hooks(&noHooks) {}
+      : console(console),
+        system(system),
+        engine(engine),
+        screen(console, system, settings, format),
+        notices(screen),
+        data(engine, system, settings, notices),
+        entry(screen, form) {}
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
@@ -46,27 +35,13 @@ struct Program {
   RecordEngine& engine;
 
   SessionSettings settings;
-  FormDefinition form;
-  std::string messageFileName;  // set by the first translation that needs it
-
-  StyleState styles;
-  WindowState windows;
-  KeyReaderState keyReader;
-  ActiveKeyTable activeKeys;
-  EntryState entry;
-  BrowseState browse;
   FormatSettings format;
-
-  FileTable files;
-  LockState locks;
-
-  FormHooks noHooks;
-  FormHooks* hooks;  // the form procedure being run
-  ToolHooks tools;
-
-  // Why the program ends early, for main to repeat on the shell's error
-  // output once the terminal is given back (code page 850).
-  std::string exitMessage;
+  Screen screen;
+  ScreenNotices notices;
+  DataFiles data;
+  FormDefinition form;
+  Entry entry;
+  BrowseState browse;
 };
 
 }  // namespace xt

@@ -85,7 +85,7 @@ class DataTest : public ::testing::Test {
   void openSample(int16_t fileId = 52) {
     writeDictionary("Sample", specBytes(12, {key({segment(1, 4, keyflag::kModifiable)}),
                                              key({segment(5, 4, keyflag::kBinary | keyflag::kDuplicates)})}));
-    ASSERT_EQ(openDataFile(program, fileId, tp.root() + "Sample", buffer), 0);
+    ASSERT_EQ(openDataFile(program.data, fileId, tp.root() + "Sample", buffer), 0);
   }
   std::string record() const { return std::string(reinterpret_cast<const char*>(buffer), 12); }
   void setRecord(const std::string& r) {

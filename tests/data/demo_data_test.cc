@@ -17,19 +17,19 @@ TEST_F(DemoDataTest, DemoOperatorFileOpensAndStaysReadableBySqlite) {
   std::string saved = currentDirectory();
   ASSERT_TRUE(changeDirectory(tp.root()));
   uint8_t operatorRecord[17];
-  ASSERT_EQ(openDataFile(program, 52, tp.root() + "Operador", operatorRecord), 0);
-  FileSlot& slot = program.files.slots[findFileSlot(program, 52)];
+  ASSERT_EQ(openDataFile(program.data, 52, tp.root() + "Operador", operatorRecord), 0);
+  FileSlot& slot = program.data.table.slots[findFileSlot(program.data, 52)];
   EXPECT_EQ(slot.recordLength, 17);
   EXPECT_EQ(slot.keyBuffer, std::string(8, '\0'));
   std::memcpy(operatorRecord, "ADMIN   Admin   \x00", 17);
-  ASSERT_EQ(insertRecord(program, 52), 0);
-  ASSERT_EQ(findByKey(program, 52, 0, "ADMIN   ", 0), 0);
+  ASSERT_EQ(insertRecord(program.data, 52), 0);
+  ASSERT_EQ(findByKey(program.data, 52, 0, "ADMIN   ", 0), 0);
   operatorRecord[16] = 1;
-  ASSERT_EQ(updateRecord(program, 52), 0);
+  ASSERT_EQ(updateRecord(program.data, 52), 0);
   // The code may not change.
   std::memcpy(operatorRecord, "OTHER   ", 8);
-  EXPECT_EQ(updateRecord(program, 52), status::kModifiableKeyValue);
-  ASSERT_EQ(resetAllFiles(program), 0);
+  EXPECT_EQ(updateRecord(program.data, 52), status::kModifiableKeyValue);
+  ASSERT_EQ(resetAllFiles(program.data), 0);
   changeDirectory(saved);
 
   sqlite3* db = nullptr;

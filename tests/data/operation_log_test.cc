@@ -32,38 +32,38 @@ class OperationLogTest : public DataTest {
 TEST_F(OperationLogTest, InsertsAppendALineEachWhateverTheOutcome) {
   tp.dir().write("db.log", "earlier\r\n");
   setRecord("AAAA");
-  ASSERT_EQ(insertRecord(program, 52), 0);
-  EXPECT_EQ(program.files.slots[40].keyBuffer, "AAAA");
+  ASSERT_EQ(insertRecord(program.data, 52), 0);
+  EXPECT_EQ(program.data.table.slots[40].keyBuffer, "AAAA");
   setRecord("AAAA");
-  EXPECT_EQ(insertRecord(program, 52), status::kDuplicateKey);
-  EXPECT_EQ(program.files.slots[40].keyBuffer, std::string(4, '\0'));
+  EXPECT_EQ(insertRecord(program.data, 52), status::kDuplicateKey);
+  EXPECT_EQ(program.data.table.slots[40].keyBuffer, std::string(4, '\0'));
   EXPECT_EQ(log(), "earlier\r\n" + logLine(52, 2, 0) + logLine(52, 2, 5));
-  EXPECT_EQ(insertRecord(program, 9), status::kFileNotOpen);
+  EXPECT_EQ(insertRecord(program.data, 9), status::kFileNotOpen);
   EXPECT_EQ(log(), "earlier\r\n" + logLine(52, 2, 0) + logLine(52, 2, 5));
 }
 
 TEST_F(OperationLogTest, UpdateRereadsTheRecordAtItsPosition) {
   setRecord("AAAAxxxxold!");
-  ASSERT_EQ(insertRecord(program, 52), 0);
+  ASSERT_EQ(insertRecord(program.data, 52), 0);
   setRecord("BBBBxxxxold!");
-  ASSERT_EQ(insertRecord(program, 52), 0);
-  ASSERT_EQ(findByKey(program, 52, 0, "AAAA", 0), 0);
+  ASSERT_EQ(insertRecord(program.data, 52), 0);
+  ASSERT_EQ(findByKey(program.data, 52, 0, "AAAA", 0), 0);
   setRecord("AAAAxxxxnew!");
-  ASSERT_EQ(updateRecord(program, 52), 0);
+  ASSERT_EQ(updateRecord(program.data, 52), 0);
   EXPECT_EQ(record(), "AAAAxxxxnew!");
   // A failed update (the code of another record) leaves the stored record
   // in the buffer, read back at its position.
   setRecord("BBBBxxxxlost");
-  EXPECT_EQ(updateRecord(program, 52), status::kDuplicateKey);
+  EXPECT_EQ(updateRecord(program.data, 52), status::kDuplicateKey);
   EXPECT_EQ(record(), "AAAAxxxxnew!");
-  EXPECT_TRUE(program.styles.valueStack.empty());
+  EXPECT_TRUE(program.entry.state.values.bytes.empty());
   EXPECT_EQ(log(), logLine(52, 2, 0) + logLine(52, 2, 0) + logLine(52, 3, 0) + logLine(52, 3, 5));
 }
 
 TEST_F(OperationLogTest, UpdateWithoutCurrentRecordLogsItsStatus) {
   setRecord("AAAAxxxxdata");
   engine.calls.clear();
-  EXPECT_EQ(updateRecord(program, 52), status::kInvalidPositioning);
+  EXPECT_EQ(updateRecord(program.data, 52), status::kInvalidPositioning);
   EXPECT_EQ(log(), logLine(52, 3, 8));
   EXPECT_EQ(record(), "AAAAxxxxdata");
   // Position 0 saved: the last call only asks for the position again.

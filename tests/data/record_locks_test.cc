@@ -56,8 +56,8 @@ struct Terminal {
     system.setEnv("TAVROOT", root);
     program.settings.rootDir = root;
     program.settings.tempDir = temp.path();
-    program.locks.ownerId = ownerId;
-    program.locks.computerName = name;
+    program.data.locks.ownerId = ownerId;
+    program.data.locks.computerName = name;
   }
   ScratchDir temp;
   MessageConsole console;
@@ -93,8 +93,8 @@ class RecordLocks : public ::testing::Test {
   std::string lockFile() const { return root / "LOCKS/Operador.lck"; }
 
   int16_t tryLock(Terminal& t, const std::string& type, const std::string& first, const std::string& last) {
-    t.program.locks.lockWaitMode = 'S';
-    return acquireLock(t.program, "Operador", type, first, last);
+    t.program.data.locks.lockWaitMode = 'S';
+    return acquireLock(t.program.data, "Operador", type, first, last);
   }
 };
 
@@ -112,7 +112,7 @@ TEST(LockTimeNow, MinutesSince1970) {
   };
   for (const Case& c : cases) {
     tp.system().setNow(c.t);
-    EXPECT_EQ(lockTimeNow(tp.program()), c.minutes) << c.t.year << "-" << c.t.month << "-" << c.t.day;
+    EXPECT_EQ(lockTimeNow(tp.program().data), c.minutes) << c.t.year << "-" << c.t.month << "-" << c.t.day;
   }
 }
 
@@ -121,9 +121,9 @@ TEST(LockIdentity, CreatedOnceInLocksTmpThenReadBack) {
   tp.system().setNow({2026, 12, 7, 10, 0, 1, 250});
   tp.system().randomScript = {0.75};
   tp.system().hostName = "A-VERY-LONG-COMPUTER-NAME";
-  ensureLockIdentity(tp.program());
-  EXPECT_EQ(tp.program().locks.ownerId, 1073741823);
-  EXPECT_EQ(tp.program().locks.computerName, "A-VERY-LONG-COM");
+  ensureLockIdentity(tp.program().data);
+  EXPECT_EQ(tp.program().data.locks.ownerId, 1073741823);
+  EXPECT_EQ(tp.program().data.locks.computerName, "A-VERY-LONG-COM");
   ASSERT_EQ(tp.system().seeds.size(), 1u);
   EXPECT_EQ(tp.system().seeds[0], 3600125u);  // seconds since midnight x 100
   std::string stored = tp.dir().read("tmp/LOCKS.TMP");
@@ -131,11 +131,11 @@ TEST(LockIdentity, CreatedOnceInLocksTmpThenReadBack) {
   EXPECT_EQ(stored.size(), static_cast<size_t>(kLockIdentitySize));
 
   // Another run with the same temporary directory reuses it.
-  tp.program().locks = LockState{};
+  tp.program().data.locks = LockState{};
   tp.system().hostName = "ELSEWHERE";
-  ensureLockIdentity(tp.program());
-  EXPECT_EQ(tp.program().locks.ownerId, 1073741823);
-  EXPECT_EQ(tp.program().locks.computerName, "A-VERY-LONG-COM");
+  ensureLockIdentity(tp.program().data);
+  EXPECT_EQ(tp.program().data.locks.ownerId, 1073741823);
+  EXPECT_EQ(tp.program().data.locks.computerName, "A-VERY-LONG-COM");
   EXPECT_EQ(tp.system().seeds.size(), 1u);
 }
 
@@ -143,10 +143,10 @@ TEST(LockIdentity, ZeroIsNeverAnOwnerId) {
   TestProgram tp;
   tp.system().randomScript = {2147483648.0 / 4294967295.0, 0.25};
   tp.system().hostName = "PC";
-  ensureLockIdentity(tp.program());
-  EXPECT_EQ(tp.program().locks.ownerId, -1073741825);
+  ensureLockIdentity(tp.program().data);
+  EXPECT_EQ(tp.program().data.locks.ownerId, -1073741825);
   EXPECT_EQ(tp.system().seeds.size(), 2u);
-  EXPECT_EQ(tp.program().locks.computerName, "PC             ");
+  EXPECT_EQ(tp.program().data.locks.computerName, "PC             ");
 }
 
 // Terminals of one machine share its computer name; two that make their
@@ -164,8 +164,8 @@ TEST(LockIdentity, ProcessesStartingAtTheSameTimeGetDifferentIds) {
                 NoRecordEngine engine;
                 Program program(console, system, engine);
                 program.settings.tempDir = temp->path();
-                ensureLockIdentity(program);
-                return program.locks.ownerId != 0 ? 0 : 1;
+                ensureLockIdentity(program.data);
+                return program.data.locks.ownerId != 0 ? 0 : 1;
               })),
               0);
   }
@@ -182,8 +182,8 @@ TEST(LockRecordKey, HighBytesBecomeTwoDigits) {
 }
 
 TEST_F(RecordLocks, KeyRecordLayoutIsExact) {
-  a.program.locks.lockWaitMode = 'S';
-  ASSERT_EQ(lockRecordKey(a.program, "Operador  ", "J\x90SEP   "), 0);
+  a.program.data.locks.lockWaitMode = 'S';
+  ASSERT_EQ(lockRecordKey(a.program.data, "Operador  ", "J\x90SEP   "), 0);
   auto recs = records(lockFile());
   ASSERT_EQ(recs.size(), 1u);
   std::string key = "J16SEP   ";
@@ -254,7 +254,7 @@ TEST_F(RecordLocks, StaleRecordsAreFreedAndReused) {
 TEST_F(RecordLocks, FreedRecordsKeepTheirKeysAndAreReusedBeforeAppending) {
   ASSERT_EQ(tryLock(a, "K", "ONE", "ONE"), 0);
   ASSERT_EQ(tryLock(a, "K", "TWO", "TWO"), 0);
-  ASSERT_EQ(releaseLock(a.program, "operador"), 0);
+  ASSERT_EQ(releaseLock(a.program.data, "operador"), 0);
   auto recs = records(lockFile());
   ASSERT_EQ(recs.size(), 2u);
   EXPECT_EQ(recs[1].substr(0, 35), std::string(26, ' ') + "29943960 ");
@@ -272,7 +272,7 @@ TEST_F(RecordLocks, ACutOffRecordAtTheEndIsOverwritten) {
 }
 
 TEST_F(RecordLocks, ReleaseFreesOnlyTheNewestOwnRecord) {
-  EXPECT_EQ(releaseLock(a.program, "Operador"), -1);
+  EXPECT_EQ(releaseLock(a.program.data, "Operador"), -1);
   EXPECT_FALSE(pathExists(lockFile()));
   EXPECT_FALSE(pathExists(root / "LOCKS/OPERADOR.lck"));
 
@@ -280,9 +280,9 @@ TEST_F(RecordLocks, ReleaseFreesOnlyTheNewestOwnRecord) {
   a.system.pause(kMinute);
   ASSERT_EQ(tryLock(a, "K", "NEWEST", "NEWEST"), 0);
   ASSERT_EQ(tryLock(b, "K", "B", "B"), 0);
-  EXPECT_EQ(releaseLock(b.program, " OPERADOR "), 0);
-  EXPECT_EQ(releaseLock(b.program, "Operador"), -1);
-  EXPECT_EQ(releaseLock(a.program, "Operador"), 0);
+  EXPECT_EQ(releaseLock(b.program.data, " OPERADOR "), 0);
+  EXPECT_EQ(releaseLock(b.program.data, "Operador"), -1);
+  EXPECT_EQ(releaseLock(a.program.data, "Operador"), 0);
   auto recs = records(lockFile());
   ASSERT_EQ(recs.size(), 3u);
   EXPECT_EQ(recs[0][34], 'K');
@@ -296,7 +296,7 @@ TEST_F(RecordLocks, WaitModeSReturnsAtOnceWithoutAMessage) {
   EXPECT_EQ(tryLock(b, "K", "ADMIN", "ADMIN"), -1);
   EXPECT_TRUE(b.system.pauses.empty());
   EXPECT_EQ(b.console.dump(), before);
-  EXPECT_EQ(b.program.windows.windowDepth, 0);
+  EXPECT_EQ(b.program.screen.windows.windowDepth, 0);
 }
 
 TEST_F(RecordLocks, WaitModePShowsTheMessageAndGivesUpOnEsc) {
@@ -306,13 +306,13 @@ TEST_F(RecordLocks, WaitModePShowsTheMessageAndGivesUpOnEsc) {
   b.system.randomScript = {0.0, 0.9994};
   b.console.pushIdle();
   b.console.pushKey(27);
-  b.program.locks.lockWaitMode = 'p';
-  EXPECT_EQ(lockRecordKey(b.program, "Operador", "ADMIN"), -1);
+  b.program.data.locks.lockWaitMode = 'p';
+  EXPECT_EQ(lockRecordKey(b.program.data, "Operador", "ADMIN"), -1);
   EXPECT_EQ(b.system.pauses, (std::vector<int>{1, 1000}));
   ASSERT_EQ(screens.size(), 2u);
   EXPECT_NE(screens[0].find("FITXER BLOQUEJAT. ESPEREU UN MOMENT O POLSEU [ESC] PER A EIXIR."), std::string::npos);
   EXPECT_EQ(b.console.discards(), 1);
-  EXPECT_EQ(b.program.windows.windowDepth, 0);
+  EXPECT_EQ(b.program.screen.windows.windowDepth, 0);
   EXPECT_EQ(b.console.dump().find("BLOQUEJAT"), std::string::npos);
   EXPECT_EQ(records(lockFile()).size(), 1u);
 }
@@ -322,17 +322,17 @@ TEST_F(RecordLocks, WaitingEndsWhenTheOtherTerminalReleases) {
   std::string shown;
   b.system.onPause = [&](int n) {
     if (n == 1) shown = b.console.dump();
-    if (n == 3) releaseLock(a.program, "Operador");
+    if (n == 3) releaseLock(a.program.data, "Operador");
   };
-  b.program.locks.lockWaitMode = ' ';
-  EXPECT_EQ(lockRecordKey(b.program, "Operador", "ADMIN"), 0);
+  b.program.data.locks.lockWaitMode = ' ';
+  EXPECT_EQ(lockRecordKey(b.program.data, "Operador", "ADMIN"), 0);
   EXPECT_EQ(b.system.pauses.size(), 3u);
   // The message is sent to the screen before the first pause.
   ASSERT_EQ(b.console.pauseScreens.size(), 3u);
   EXPECT_NE(b.console.pauseScreens[0].find("FITXER BLOQUEJAT. ESPEREU UN MOMENT."), std::string::npos);
   EXPECT_NE(shown.find("FITXER BLOQUEJAT. ESPEREU UN MOMENT."), std::string::npos);
   EXPECT_EQ(shown.find("[ESC]"), std::string::npos);
-  EXPECT_EQ(b.program.windows.windowDepth, 0);
+  EXPECT_EQ(b.program.screen.windows.windowDepth, 0);
   auto recs = records(lockFile());
   ASSERT_EQ(recs.size(), 1u);
   EXPECT_EQ(recs[0].substr(0, 15), "TERMINAL2      ");
@@ -347,8 +347,8 @@ TEST_F(RecordLocks, WaitsGiveWayToTheRequestToEnd) {
   b.console.onPause = [&] {
     if (++checks == 3) throw ProcessExit{128 + SIGTERM};
   };
-  b.program.locks.lockWaitMode = ' ';
-  EXPECT_THROW((void)lockRecordKey(b.program, "Operador", "ADMIN"), ProcessExit);
+  b.program.data.locks.lockWaitMode = ' ';
+  EXPECT_THROW((void)lockRecordKey(b.program.data, "Operador", "ADMIN"), ProcessExit);
   EXPECT_EQ(b.system.pauses.size(), 2u);
 
   // Another process has the lock file open for its scan.
@@ -356,7 +356,7 @@ TEST_F(RecordLocks, WaitsGiveWayToTheRequestToEnd) {
   ASSERT_TRUE(scanning.open(lockFile(), BinaryFile::Mode::ReadWrite, true).ok());
   checks = 0;
   b.system.pauses.clear();
-  EXPECT_THROW((void)lockRecordKey(b.program, "Operador", "OTHER"), ProcessExit);
+  EXPECT_THROW((void)lockRecordKey(b.program.data, "Operador", "OTHER"), ProcessExit);
   EXPECT_EQ(b.system.pauses.size(), 2u);
 }
 
@@ -397,16 +397,16 @@ TEST_F(RecordLocks, AnUnopenableLockFileIsReportedNotWaitedFor) {
       const int beeps = b.console.beeps();
       b.console.pushKey('x');
       b.program.settings.languageCode = c.language;
-      b.program.locks.lockWaitMode = c.mode;
+      b.program.data.locks.lockWaitMode = c.mode;
       int16_t result = 0;
-      ASSERT_NO_THROW(result = lockRecordKey(b.program, "Operador", "ADMIN"));
+      ASSERT_NO_THROW(result = lockRecordKey(b.program.data, "Operador", "ADMIN"));
       EXPECT_EQ(result, -1);
       EXPECT_EQ(b.console.pendingEvents(), 0u);
       ASSERT_EQ(b.console.screens.size(), 1u);
       const std::string message = c.text + lockFile() + " (" + std::strerror(place.error) + ")";
       EXPECT_NE(flowed(b.console.screens[0]).find(message), std::string::npos) << b.console.screens[0];
       EXPECT_EQ(b.console.beeps(), beeps + 1);
-      EXPECT_EQ(b.program.windows.windowDepth, 0);
+      EXPECT_EQ(b.program.screen.windows.windowDepth, 0);
     }
   }
 }
@@ -422,10 +422,10 @@ TEST_F(RecordLocks, ALockFileOfAnotherUserIsReportedAndReleaseGivesUp) {
     struct Waited {};
     b.system.onPause = [](int) { throw Waited{}; };
     int16_t result = 0;
-    EXPECT_NO_THROW(result = releaseLock(b.program, "Operador"));
+    EXPECT_NO_THROW(result = releaseLock(b.program.data, "Operador"));
     EXPECT_EQ(result, -1);
-    b.program.locks.lockWaitMode = 'P';
-    EXPECT_NO_THROW(result = lockRecordKey(b.program, "Operador", "OTHER"));
+    b.program.data.locks.lockWaitMode = 'P';
+    EXPECT_NO_THROW(result = lockRecordKey(b.program.data, "Operador", "OTHER"));
     EXPECT_EQ(result, -1);
     EXPECT_EQ(b.console.screens.size(), 1u);
     if (!b.console.screens.empty()) {
@@ -433,7 +433,7 @@ TEST_F(RecordLocks, ALockFileOfAnotherUserIsReportedAndReleaseGivesUp) {
                 std::string::npos)
           << b.console.screens[0];
     }
-    EXPECT_EQ(b.program.windows.windowDepth, 0);
+    EXPECT_EQ(b.program.screen.windows.windowDepth, 0);
     return ::testing::Test::HasFailure() ? 1 : 0;
   });
   EXPECT_EQ(status, 0);
@@ -456,8 +456,8 @@ TEST_F(RecordLocks, MessageInEachLanguage) {
     std::string shown;
     b.system.onPause = [&](int) { shown = b.console.dump(); };
     b.program.settings.languageCode = c.language;
-    b.program.locks.lockWaitMode = 'P';
-    EXPECT_EQ(lockRecordKey(b.program, "Operador", "X"), -1);
+    b.program.data.locks.lockWaitMode = 'P';
+    EXPECT_EQ(lockRecordKey(b.program.data, "Operador", "X"), -1);
     EXPECT_NE(shown.find(c.text), std::string::npos) << c.language << "\n" << shown;
   }
 }

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   for (;;) {
     xt::InputEvent event = console.readEvent(-1);
     if (event.kind != xt::InputEvent::Kind::Key) continue;
-    if (event.key == xt::key::kF1) xt::showHelp(program, topic);
+    if (event.key == xt::key::kF1) xt::showHelp(program.screen, topic);
     if (event.key == 'q') break;
   }
   return 0;

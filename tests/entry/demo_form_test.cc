@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "entry/field_entry.h"
+#include "forms/form_definition.h"
 #include "platform/files.h"
 #include "platform/key_codes.h"
 #include "testing/test_program.h"
@@ -17,8 +18,8 @@ class DemoFormEntry : public ::testing::Test {
     p().settings.languageCode = "CAT";
     p().settings.menuTitle = " MANTENIMENT D'OPERADORS ";
     p().settings.menuName = "XTANCAR";
-    p().entry.insertStateLoaded = true;
-    loaded = loadForm(p(), t.root() + "FORMS\\XTANCAR.JPN").ok;
+    p().entry.state.insertStateLoaded = true;
+    loaded = loadForm(p().form, p().settings, t.root() + "FORMS\\XTANCAR.JPN").ok;
   }
   Program& p() { return t.program(); }
   FakeConsole& con() { return t.console(); }
@@ -33,7 +34,7 @@ TEST_F(DemoFormEntry, CodeGroup) {
   ASSERT_TRUE(loaded);
   con().pushText("admin");
   con().pushKey(key::kEnter);
-  EXPECT_EQ(enterGroup(p(), 1), key::kEnter);
+  EXPECT_EQ(enterGroup(p().entry, 1), key::kEnter);
   EXPECT_EQ(value(1, 1), "ADMIN   ");
   EXPECT_EQ(row(1).substr(27, 25), " MANTENIMENT D'OPERADORS ");
   EXPECT_EQ(row(4).substr(4, 30), "Codi d'operador:      ADMIN   ");
@@ -44,7 +45,7 @@ TEST_F(DemoFormEntry, CodeGroup) {
   con().pushKey(key::kCtrlY);
   con().pushText("pere");
   con().pushKeys({key::kShiftTab, key::kTab});
-  EXPECT_EQ(enterGroup(p(), 1), key::kEnter);
+  EXPECT_EQ(enterGroup(p().entry, 1), key::kEnter);
   EXPECT_EQ(value(1, 1), "PERE    ");
 }
 
@@ -56,11 +57,11 @@ TEST_F(DemoFormEntry, HelpOpensOverTheCodeField) {
   con().pushKey(key::kEsc);  // closes the help, not the group
   con().pushText("x");
   con().pushKey(key::kEnter);
-  int16_t key = enterGroup(p(), 1);
+  int16_t key = enterGroup(p().entry, 1);
   changeDirectory(old);
   EXPECT_EQ(key, key::kEnter);
   EXPECT_EQ(value(1, 1), "X       ");
-  EXPECT_EQ(p().windows.windowDepth, 0);
+  EXPECT_EQ(p().screen.windows.windowDepth, 0);
 }
 
 TEST_F(DemoFormEntry, OperatorDataGroup) {
@@ -70,7 +71,7 @@ TEST_F(DemoFormEntry, OperatorDataGroup) {
   con().pushKey(key::kEnter);
   con().pushKey(key::kSpace);  // G -> R
   con().pushKey(key::kEnter);  // past the protected key help: the group ends
-  EXPECT_EQ(enterGroup(p(), 2), key::kEnter);
+  EXPECT_EQ(enterGroup(p().entry, 2), key::kEnter);
   EXPECT_EQ(value(2, 1), "Vendes  ");
   EXPECT_EQ(value(2, 2), "R");
   EXPECT_EQ(row(6).substr(4, 30), "Text de l'operador:   Vendes  ");
@@ -78,7 +79,7 @@ TEST_F(DemoFormEntry, OperatorDataGroup) {
 
   // F8 is the delete request, reported as code 2.
   con().pushKey(key::kF8);
-  EXPECT_EQ(enterGroup(p(), 2), key::kDeleteRequest);
+  EXPECT_EQ(enterGroup(p().entry, 2), key::kDeleteRequest);
 
   // The mouse: a click on the level's label, then on its right marker.
   value(2, 2) = "G";
@@ -89,7 +90,7 @@ TEST_F(DemoFormEntry, OperatorDataGroup) {
   con().pushKey(key::kPgDn);
   con().pushKey(key::kEsc);  // on the level, a later field: back to the text
   con().pushKey(key::kEsc);
-  EXPECT_EQ(enterGroup(p(), 2), key::kEsc);
+  EXPECT_EQ(enterGroup(p().entry, 2), key::kEsc);
   EXPECT_EQ(value(2, 2), "R");
   EXPECT_EQ(value(2, 1), "Compres ");
 }
@@ -100,13 +101,13 @@ TEST_F(DemoFormEntry, ConfirmationWindow) {
   con().write("under the window");
   value(3, 1) = "N";
   con().pushKeys({'s', key::kEnter});
-  EXPECT_EQ(enterGroup(p(), 3), key::kEnter);
+  EXPECT_EQ(enterGroup(p().entry, 3), key::kEnter);
   EXPECT_EQ(value(3, 1), "S");
   EXPECT_EQ(con().text(12, 10, 12, 25), "under the window");
 
   value(3, 1) = "N";
   con().pushKeys({key::kSpace, key::kEsc});
-  EXPECT_EQ(enterGroup(p(), 3), key::kEsc);
+  EXPECT_EQ(enterGroup(p().entry, 3), key::kEsc);
   EXPECT_EQ(value(3, 1), "N");  // Esc discards the answer
 }
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "entry/choice_list.h"
-#include "entry/text_styles.h"
 #include "entry_test_form.h"
+#include "screen/text_styles.h"
 #include "testing/test_program.h"
 
 namespace xt {
@@ -22,7 +22,7 @@ TEST(FieldDisplay, TitleCentredWithHalvesToEven) {
     Program& p = t.program();
     p.settings.menuTitle = std::string(c.length, 'T');
     testform::addGroup(p, "", {});
-    drawGroup(p, 1);
+    drawGroup(p.entry, 1);
     std::string row = t.console().rowText(1);
     EXPECT_EQ(row.find('T'), static_cast<size_t>(c.column - 1)) << c.length;
     EXPECT_EQ(row.rfind('T'), static_cast<size_t>(c.column - 1 + static_cast<int>(c.length) - 1));
@@ -40,12 +40,12 @@ TEST(FieldDisplay, GroupShowsLabelsAndValuesInTheirStyles) {
   testform::addGroup(p, "", {{3, 5, "Codi: ", 8}, {4, 5, "Text: ", 8}});
   testform::value(p, 1, 1) = "ANNA    ";
   testform::value(p, 1, 2) = "Vendes  ";
-  drawGroup(p, 1);
+  drawGroup(p.entry, 1);
   EXPECT_EQ(t.console().text(3, 5, 4, 18), "Codi: ANNA    \nText: Vendes  ");
   EXPECT_EQ(t.console().cell(3, 5).attr, 0x07);
   EXPECT_EQ(t.console().cell(3, 11).attr, 0x0F);
   EXPECT_EQ(t.console().cell(1, 36).attr, 0x70);
-  EXPECT_EQ(p.styles.currentStyle, 0);
+  EXPECT_EQ(p.screen.styles.currentStyle, 0);
 }
 
 TEST(FieldDisplay, ValueShownByItsAttributes) {
@@ -69,23 +69,23 @@ TEST(FieldDisplay, ValueShownByItsAttributes) {
   FakeConsole& con = t.console();
   con.moveCursor(5, 3);
   con.write("Gener");  // what the field showed for the record before
-  for (int16_t f = 1; f <= 6; ++f) showFieldValue(p, 1, f);
+  for (int16_t f = 1; f <= 6; ++f) showFieldValue(p.entry, 1, f);
   EXPECT_EQ(con.text(2, 3, 2, 12), "--------  ");
   EXPECT_EQ(con.text(3, 3, 3, 8), "      ");
   EXPECT_EQ(con.text(4, 3, 4, 9), "Restr  ");  // cut to width + clear width
   EXPECT_EQ(con.text(5, 3, 5, 8), "      ");  // blanks for width + clear width
   EXPECT_EQ(con.text(6, 3, 8, 6), "abc \ndef \n    ");
   EXPECT_EQ(con.text(9, 3, 9, 7), "A    ");
-  EXPECT_TRUE(p.styles.valueStack.empty());
+  EXPECT_TRUE(p.entry.state.values.bytes.empty());
 }
 
 TEST(FieldDisplay, StoringFitsTheValueToTheFieldWidth) {
   TestProgram t;
   Program& p = t.program();
   testform::addGroup(p, "", {{2, 1, "A:", 6}});
-  EXPECT_EQ(storeFieldValue(p, 1, "0123456789", 1), 0);
+  EXPECT_EQ(storeFieldValue(p.entry, 1, "0123456789", 1), 0);
   EXPECT_EQ(testform::value(p, 1, 1), "012345");
-  EXPECT_EQ(storeFieldValue(p, 1, "abc", 1), 0);
+  EXPECT_EQ(storeFieldValue(p.entry, 1, "abc", 1), 0);
   EXPECT_EQ(testform::value(p, 1, 1), "abc   ");
   EXPECT_EQ(t.console().text(2, 3, 2, 8), "abc   ");
 }
@@ -96,13 +96,13 @@ TEST(FieldDisplay, UpperCaseModes) {
   testform::addGroup(p, "", {{2, 1, "A:", 5, 0, 0, 0, 1}, {3, 1, "B:", 5, 0, 0, 0, 2}});
   std::string& one = testform::value(p, 1, 1);
   one = "old  ";
-  EXPECT_EQ(storeFieldValue(p, 1, "  *  ", 1), -1);  // a lone asterisk is refused
+  EXPECT_EQ(storeFieldValue(p.entry, 1, "  *  ", 1), -1);  // a lone asterisk is refused
   EXPECT_EQ(one, "old  ");
   EXPECT_EQ(t.console().text(2, 1, 2, 7), "       ");  // nothing painted
-  EXPECT_EQ(storeFieldValue(p, 1, "a*", 1), 0);
+  EXPECT_EQ(storeFieldValue(p.entry, 1, "a*", 1), 0);
   EXPECT_EQ(one, "A*   ");
-  EXPECT_EQ(storeFieldValue(p, 1, "**", 1), 0);
-  EXPECT_EQ(storeFieldValue(p, 1, "\x87" "a va", 2) /* ç */, 0);
+  EXPECT_EQ(storeFieldValue(p.entry, 1, "**", 1), 0);
+  EXPECT_EQ(storeFieldValue(p.entry, 1, "\x87" "a va", 2) /* ç */, 0);
   EXPECT_EQ(testform::value(p, 1, 2), "\x80" "A VA" /* Ç */);
 }
 
@@ -114,11 +114,11 @@ TEST(FieldDisplay, RestrictedOperatorKeepsModeOneValues) {
   testform::value(p, 1, 1) = "PERE ";
   t.console().moveCursor(2, 3);
   t.console().write("xxxxx");
-  EXPECT_EQ(storeFieldValue(p, 1, "joan", 1), 0);
+  EXPECT_EQ(storeFieldValue(p.entry, 1, "joan", 1), 0);
   EXPECT_EQ(testform::value(p, 1, 1), "PERE ");
   EXPECT_EQ(t.console().text(2, 3, 2, 7), "PERE ");  // the old value painted again
-  EXPECT_EQ(storeFieldValue(p, 1, "*", 1), -1);
-  EXPECT_EQ(storeFieldValue(p, 1, "joan", 2), 0);  // other modes still store
+  EXPECT_EQ(storeFieldValue(p.entry, 1, "*", 1), -1);
+  EXPECT_EQ(storeFieldValue(p.entry, 1, "joan", 2), 0);  // other modes still store
   EXPECT_EQ(testform::value(p, 1, 2), "JOAN ");
 }
 

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "entry/insert_state.h"
-#include "entry/text_styles.h"
 #include "platform/key_codes.h"
 #include "screen/active_keys.h"
 #include "screen/screen_stack.h"
+#include "screen/text_styles.h"
 #include "testing/test_program.h"
 
 namespace xt {
@@ -20,7 +20,7 @@ const char kChoices[] = "|G,General|R,Restringit|E,\x90xtern" /* É */ "|A,Alta"
 class EditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    p().entry.insertStateLoaded = true;  // overwrite mode unless a test says otherwise
+    p().entry.state.insertStateLoaded = true;  // overwrite mode unless a test says otherwise
   }
   // A key that makes the key reader call the calculator, whose hook here
   // notes where the screen cursor is while the editor waits.
@@ -31,7 +31,7 @@ class EditorTest : public ::testing::Test {
     int size;
   };
   EditorTest() {
-    t.program().tools.calculator = [this](Program& program) {
+    t.program().screen.tools.calculator = [this](Screen& program) {
       const Console& c = program.console;
       probes_.push_back({c.cursorRow(), c.cursorColumn(), c.cursorVisible(), c.cursorSize()});
       return std::string();
@@ -42,11 +42,11 @@ class EditorTest : public ::testing::Test {
 
   int16_t edit(std::string& value, int16_t cursor = 1, int16_t lineWidth = 0,
                const std::string& keys = "0d,1b,4800,5000") {
-    setActiveKeys(p(), keys, "+ea");
+    setActiveKeys(p().screen, keys, "+ea");
     int16_t row = kRow, col = kCol, key = 0;
     cursor_ = cursor;
-    editFieldValue(p(), row, col, lineWidth, value, cursor_, key);
-    setActiveKeys(p(), "", "-");
+    editFieldValue(p().entry, row, col, lineWidth, value, cursor_, key);
+    setActiveKeys(p().screen, "", "-");
     return key;
   }
   std::string box(int width, int row = kRow) { return t.console().text(row, kCol, row, kCol + width - 1); }
@@ -71,7 +71,7 @@ TEST_F(EditorTest, OverwriteTypingEchoesAndStopsAtTheEnd) {
   EXPECT_EQ(v, "XYc123");
   EXPECT_EQ(cursor_, 7);  // behind the last character
   EXPECT_EQ(box(7), "XYc123 ");
-  EXPECT_EQ(p().styles.currentStyle, 0);
+  EXPECT_EQ(p().screen.styles.currentStyle, 0);
   EXPECT_FALSE(con().cursorVisible());
   EXPECT_EQ(con().cursorRow(), kRow);
   EXPECT_EQ(con().cursorColumn(), kCol);
@@ -95,7 +95,7 @@ TEST_F(EditorTest, InsertTypingShiftsUntilTheBoxIsFull) {
 
 TEST_F(EditorTest, InsertKeyResizesTheCursorAndPersists) {
   std::string v = "abc";
-  p().entry.insertStateLoaded = false;
+  p().entry.state.insertStateLoaded = false;
   con().pushKeys({kProbe, key::kInsert, kProbe, key::kEnter});
   edit(v);
   ASSERT_EQ(probes_.size(), 2u);
@@ -116,10 +116,10 @@ TEST_F(EditorTest, InsertStateComesFromTheLastRun) {
     TestProgram first;
     first.dir().write("tmp/INSERT.TMP", "1");
     first.program().settings.terminalDir = first.temp();
-    loadInsertState(first.program());
+    loadInsertState(first.program().entry);
     EXPECT_TRUE(first.console().insertMode());
     first.console().setInsertMode(false);
-    loadInsertState(first.program());  // read once per process only
+    loadInsertState(first.program().entry);  // read once per process only
     EXPECT_FALSE(first.console().insertMode());
   }
   {
@@ -128,15 +128,15 @@ TEST_F(EditorTest, InsertStateComesFromTheLastRun) {
     session.program().settings.terminalDir.clear();
     session.program().settings.tempDir = session.root() + "sessio/";
     session.dir().write("sessio/INSERT.TMP", "1");
-    loadInsertState(session.program());
+    loadInsertState(session.program().entry);
     EXPECT_TRUE(session.console().insertMode());
     session.console().setInsertMode(false);
-    saveInsertState(session.program());
+    saveInsertState(session.program().entry);
     EXPECT_EQ(session.dir().read("sessio/INSERT.TMP"), "0");
   }
   TestProgram fresh;  // no state file: overwrite
   fresh.console().setInsertMode(true);
-  loadInsertState(fresh.program());
+  loadInsertState(fresh.program().entry);
   EXPECT_FALSE(fresh.console().insertMode());
 }
 
@@ -219,7 +219,7 @@ TEST_F(EditorTest, CopyAndPaste) {
 }
 
 TEST_F(EditorTest, MaskedEchoHidesTheText) {
-  setActiveKeys(p(), "", "h");
+  setActiveKeys(p().screen, "", "h");
   std::string v = "      ";
   con().pushText("pw");
   con().pushKey(key::kEnter);
@@ -234,7 +234,7 @@ TEST_F(EditorTest, MaskedEchoHidesTheText) {
   edit(multi, 1, 4);
   EXPECT_EQ(con().text(kRow, kCol, kRow + 1, kCol + 3), "XXX \nXXX ");
   EXPECT_EQ(con().clipboard(), "none");  // a masked value is not copied
-  setActiveKeys(p(), "", "v");
+  setActiveKeys(p().screen, "", "v");
 }
 
 TEST_F(EditorTest, MultiLineBox) {
@@ -271,7 +271,7 @@ TEST_F(EditorTest, CursorPlacement) {
   EXPECT_EQ(probes_[2].row, kRow + 1);
   EXPECT_EQ(probes_[2].column, kCol + 3);
 
-  p().styles.currentChoices = kChoices;
+  p().entry.state.currentChoices = kChoices;
   std::string code = "G";
   con().pushKeys({kProbe, key::kEnter});
   edit(code);
@@ -307,18 +307,18 @@ TEST_F(EditorTest, NegativeKeyCodesAreNotClicks) {
 }
 
 TEST_F(EditorTest, MouseInAWindowUsesWindowPositions) {
-  saveRegion(p(), 3, 20, 12, 60);
+  saveRegion(p().screen, 3, 20, 12, 60);
   std::string v = "abcdef";
   con().pushClick(3 + kRow, 20 + kCol + 2);
   con().pushKeys({'Q', key::kEnter});
   edit(v);
   EXPECT_EQ(v, "abQdef");
   EXPECT_EQ(con().text(3 + kRow, 20 + kCol, 3 + kRow, 20 + kCol + 5), "abQdef");
-  restoreRegion(p());
+  restoreRegion(p().screen);
 }
 
 TEST_F(EditorTest, ChoiceStepping) {
-  p().styles.currentChoices = kChoices;
+  p().entry.state.currentChoices = kChoices;
   std::string v = "R";
   con().pushKey(key::kEnter);
   edit(v);
@@ -352,7 +352,7 @@ TEST_F(EditorTest, ChoiceStepping) {
 }
 
 TEST_F(EditorTest, ChoiceFieldShowsMarkersAndPadsTheCode) {
-  p().styles.currentChoices = "|G,General|RR,Restringit";
+  p().entry.state.currentChoices = "|G,General|RR,Restringit";
   std::string v = "Q  ";  // matches no code: the first entry is shown
   con().pushIdle();
   con().pushKey(key::kRight);
@@ -364,17 +364,17 @@ TEST_F(EditorTest, ChoiceFieldShowsMarkersAndPadsTheCode) {
 
   // Markers while editing: stop the session with a key that is ignored.
   v = "G  ";
-  setActiveKeys(p(), "0d", "+ea");
+  setActiveKeys(p().screen, "0d", "+ea");
   con().pushKey(key::kF9);  // not listed: ignored, box redrawn
   con().pushKey(key::kEnter);
   int16_t row = kRow, col = kCol, lw = 0, cursor = 1, key = 0;
-  editFieldValue(p(), row, col, lw, v, cursor, key);
-  setActiveKeys(p(), "", "-");
+  editFieldValue(p().entry, row, col, lw, v, cursor, key);
+  setActiveKeys(p().screen, "", "-");
   EXPECT_EQ(v, "G  ");
 }
 
 TEST_F(EditorTest, ChoiceMarkerClicks) {
-  p().styles.currentChoices = kChoices;  // longest description: 10
+  p().entry.state.currentChoices = kChoices;  // longest description: 10
   std::string v = "G";
   con().pushClick(kRow, kCol + 10);  // the right marker
   con().pushClick(kRow, kCol + 10);
@@ -388,7 +388,7 @@ TEST_F(EditorTest, ChoiceMarkerClicks) {
 }
 
 TEST_F(EditorTest, ChoiceModeCopiesTheDescriptionAndIgnoresEditing) {
-  p().styles.currentChoices = kChoices;
+  p().entry.state.currentChoices = kChoices;
   std::string v = "A";
   con().pushKeys({key::kBackspace, key::kDelete, key::kCtrlY, key::kCtrlV, key::kCtrlC, key::kEnter});
   edit(v);
@@ -431,7 +431,7 @@ TEST_F(EditorTest, ActiveKeyFilter) {
   std::string w = "abc";
   con().pushKey(key::kF3);
   int16_t row = kRow, col = kCol, lw = 0, cursor = 1, key = 0;
-  editFieldValue(p(), row, col, lw, w, cursor, key);
+  editFieldValue(p().entry, row, col, lw, w, cursor, key);
   EXPECT_EQ(key, key::kF3);
 }
 
@@ -439,10 +439,10 @@ TEST_F(EditorTest, RowAndColumnZeroMeanTheScreenCursor) {
   con().moveCursor(7, 30);
   std::string v = "ab";
   con().pushKeys({'Z', key::kEnter});
-  setActiveKeys(p(), "0d", "+ea");
+  setActiveKeys(p().screen, "0d", "+ea");
   int16_t row = 0, col = 0, lw = 0, cursor = 1, key = 0;
-  editFieldValue(p(), row, col, lw, v, cursor, key);
-  setActiveKeys(p(), "", "-");
+  editFieldValue(p().entry, row, col, lw, v, cursor, key);
+  setActiveKeys(p().screen, "", "-");
   EXPECT_EQ(row, 7);
   EXPECT_EQ(col, 30);
   EXPECT_EQ(con().text(7, 30, 7, 31), "Zb");

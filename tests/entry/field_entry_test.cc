@@ -33,11 +33,11 @@ class RecordingHooks : public FormHooks {
       list = 0;
       return;
     }
-    (void)storeFieldValue(*program, group, "chosen", field);
+    (void)storeFieldValue(*entry, group, "chosen", field);
     if (moveTo != 0) field = moveTo;
   }
 
-  Program* program = nullptr;
+  Entry* entry = nullptr;
   std::vector<std::pair<int16_t, int16_t>> exits;
   int restarts = 0;
   int askAgain = 0;
@@ -48,9 +48,9 @@ class RecordingHooks : public FormHooks {
 class EntryTest : public ::testing::Test {
  protected:
   EntryTest() {
-    hooks.program = &t.program();
-    t.program().hooks = &hooks;
-    t.program().entry.insertStateLoaded = true;
+    hooks.entry = &t.program().entry;
+    t.program().entry.hooks = &hooks;
+    t.program().entry.state.insertStateLoaded = true;
   }
   Program& p() { return t.program(); }
   FakeConsole& con() { return t.console(); }
@@ -63,7 +63,7 @@ class EntryTest : public ::testing::Test {
   }
   int16_t run(int16_t group, int16_t leaveUp = 0, int16_t leaveDown = 0) {
     int16_t key = 0;
-    enterGroup(p(), group, leaveUp, leaveDown, key);
+    enterGroup(p().entry, group, leaveUp, leaveDown, key);
     return key;
   }
 
@@ -88,8 +88,8 @@ TEST_F(EntryTest, EnterWalksTheFieldsAndEndsTheGroup) {
   EXPECT_EQ(con().text(3, 5, 5, 11), "A: a   \nB: b   \nC: d   ");
   ASSERT_EQ(hooks.exits.size(), 1u);
   EXPECT_EQ(hooks.exits[0], std::make_pair(g, key::kEnter));
-  EXPECT_TRUE(p().activeKeys.saved.empty());  // every field's table popped
-  EXPECT_TRUE(p().activeKeys.activeFrom.empty());
+  EXPECT_TRUE(p().screen.activeKeys.saved.empty());  // every field's table popped
+  EXPECT_TRUE(p().screen.activeKeys.activeFrom.empty());
 }
 
 TEST_F(EntryTest, EnterEndsAsEndWhenTheGroupListsEnd) {
@@ -214,7 +214,7 @@ TEST_F(EntryTest, PageKeysWithoutLeaveFlagsOnlyJump) {
   EXPECT_EQ(value(g, 1), "a   ");
   EXPECT_EQ(value(g, 2), "    ");
   EXPECT_EQ(value(g, 3), "d   ");
-  EXPECT_EQ(p().entry.resumeGroup, 0);
+  EXPECT_EQ(p().entry.state.resumeGroup, 0);
   EXPECT_EQ(hooks.exits.size(), 1u);
 }
 
@@ -225,7 +225,7 @@ TEST_F(EntryTest, PageKeysWithLeaveFlagsLeaveAndResume) {
   con().pushKey(key::kPgDn);   // to D
   con().pushKey(key::kPgDn);   // on the last field: leaves group 2, then group 1
   EXPECT_EQ(run(g1, 1, 1), key::kPgDn);
-  EXPECT_EQ(p().entry.resumeGroup, g2);
+  EXPECT_EQ(p().entry.state.resumeGroup, g2);
 
   // The next run of group 1 goes straight on in group 2.
   hooks.exits.clear();
@@ -234,16 +234,16 @@ TEST_F(EntryTest, PageKeysWithLeaveFlagsLeaveAndResume) {
   con().pushKey(key::kEnter);  // past D: group 2 and group 1 end
   EXPECT_EQ(run(g1, 1, 1), key::kEnter);
   EXPECT_EQ(value(g2, 1), "d   ");
-  EXPECT_EQ(p().entry.resumeGroup, 0);
+  EXPECT_EQ(p().entry.state.resumeGroup, 0);
 
   // PgUp on the first field leaves too, with the flag.
   con().pushKey(key::kPgUp);
   EXPECT_EQ(run(g1, 1, 0), key::kPgUp);
-  EXPECT_EQ(p().entry.resumeGroup, g1);
+  EXPECT_EQ(p().entry.state.resumeGroup, g1);
   // A group whose chain does not lead to the resume group forgets it.
   con().pushKey(key::kEsc);
   EXPECT_EQ(run(g2), key::kEsc);
-  EXPECT_EQ(p().entry.resumeGroup, 0);
+  EXPECT_EQ(p().entry.state.resumeGroup, 0);
 }
 
 TEST_F(EntryTest, MouseClicksChooseFields) {
@@ -269,7 +269,7 @@ TEST_F(EntryTest, GroupInAWindow) {
   int16_t g = testform::addGroup(p(), kKeys, {{2, 3, "X: ", 4}}, 0, Window{8, 5, 12, 30});
   int16_t key = 0;
   std::string seen;
-  p().tools.calculator = [&](Program&) {
+  p().screen.tools.calculator = [&](Screen&) {
     seen = con().text(8, 5, 12, 30);
     return std::string();
   };
@@ -283,7 +283,7 @@ TEST_F(EntryTest, GroupInAWindow) {
   EXPECT_NE(seen.find("X:"), std::string::npos);
   EXPECT_EQ(static_cast<uint8_t>(seen[0]), 0xC9);  // double frame
   EXPECT_EQ(con().text(10, 10, 10, 19), "background");  // restored
-  EXPECT_EQ(p().windows.windowDepth, 0);
+  EXPECT_EQ(p().screen.windows.windowDepth, 0);
 }
 
 TEST_F(EntryTest, LookUpLists) {
@@ -300,7 +300,7 @@ TEST_F(EntryTest, LookUpLists) {
   EXPECT_EQ(value(g, 1), "cb    ");  // edited again from its start
 
   int opened = 0;
-  p().tools.browseList = [&](Program&, int16_t& list, int16_t& result) {
+  p().entry.browseList = [&](Entry&, int16_t& list, int16_t& result) {
     ++opened;
     EXPECT_EQ(list, 1);
     result = 0;
@@ -314,7 +314,7 @@ TEST_F(EntryTest, LookUpLists) {
   EXPECT_EQ(hooks.chosen, 2);
   EXPECT_EQ(value(g, 1), "chosen");
   EXPECT_EQ(value(g, 2), "b     ");
-  EXPECT_TRUE(p().styles.valueStack.empty());
+  EXPECT_TRUE(p().entry.state.values.bytes.empty());
 
   // F4 on a field without a list only enters it again.
   con().pushKey(key::kDown);
@@ -327,7 +327,7 @@ TEST_F(EntryTest, LookUpLists) {
 
 TEST_F(EntryTest, LookUpOnTheLastFieldEndsTheGroup) {
   int16_t g = testform::addGroup(p(), kKeys, {{3, 5, "A: ", 6, 0, 0, 0, 0, 1}});
-  p().tools.browseList = [&](Program&, int16_t&, int16_t& result) { result = 0; };
+  p().entry.browseList = [&](Entry&, int16_t&, int16_t& result) { result = 0; };
   con().pushKey(key::kF4);
   EXPECT_EQ(run(g), key::kEnter);
   EXPECT_EQ(value(g, 1), "chosen");
@@ -356,7 +356,7 @@ TEST_F(EntryTest, GroupWithoutEnterableFields) {
   int16_t g = testform::addGroup(p(), kKeys, {{3, 5, "A: ", 3, 0, 0, kFlagProtected}});
   hooks.restarts = 5;  // even a hook that asks again cannot hold the group
   int16_t group = g, up = 0, down = 0, key = 1234;
-  enterGroup(p(), group, up, down, key);
+  enterGroup(p().entry, group, up, down, key);
   EXPECT_EQ(key, 1234);
   EXPECT_EQ(hooks.exits.size(), 1u);
   EXPECT_EQ(con().text(3, 5, 3, 10), "A: ---");
@@ -372,7 +372,7 @@ TEST_F(EntryTest, MaskedFieldShowsOnlyTheMask) {
   run(g);
   EXPECT_EQ(value(g, 1), "pw    ");
   EXPECT_EQ(con().text(3, 11, 3, 18), "XXXXXX  ");
-  EXPECT_EQ(p().activeKeys.maskChar, 0);
+  EXPECT_EQ(p().screen.activeKeys.maskChar, 0);
 
   con().pushKey(key::kEnter);  // left blank: keeps "pw"
   run(g);
@@ -397,8 +397,8 @@ TEST_F(EntryTest, ConvenienceCallReturnsTheKey) {
   con().pushKey(key::kPgDn);  // leave flags 0: stays
   con().pushKey(key::kEsc);
   con().pushKey(key::kEsc);
-  EXPECT_EQ(enterGroup(p(), g), key::kEsc);
-  EXPECT_EQ(enterGroup(p(), 99), 0);  // no such group
+  EXPECT_EQ(enterGroup(p().entry, g), key::kEsc);
+  EXPECT_EQ(enterGroup(p().entry, 99), 0);  // no such group
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST(FormatDate, StylesAndLanguages) {
   for (const DateCase& c : cases) {
     TestProgram t;
     t.program().settings.languageCode = c.language;
-    EXPECT_EQ(formatDate(t.program(), packed(c.year, c.month, c.day), static_cast<int16_t>(c.style),
+    EXPECT_EQ(formatDate(t.program().format, t.program().settings.languageCode, packed(c.year, c.month, c.day), static_cast<int16_t>(c.style),
                          c.parts),
               c.expected)
         << c.language << " " << c.year << "-" << c.month << "-" << c.day << " style " << c.style
@@ -65,36 +65,17 @@ TEST(FormatDate, StylesAndLanguages) {
   }
 }
 
-TEST(FormatDate, OrderAndSeparatorComeFromVexaIniOnce) {
-  TestProgram t;
-  t.dir().write("Vexa.ini", "[Usuari]\r\nDatOrdre=AMD\r\nDatCaracter=-\r\n");
-  EXPECT_EQ(formatDate(t.program(), packed(2026, 12, 7), 0, "DMA"), "2026-12-7 ");
-  EXPECT_EQ(formatDate(t.program(), packed(2026, 12, 7), 2, "DMA"), "2026 de desembre del 7");
-  // Read once: a later change of the file is not seen in the same run.
-  t.dir().write("Vexa.ini", "[Usuari]\r\nDatOrdre=DMA\r\nDatCaracter=.\r\n");
-  EXPECT_EQ(formatDate(t.program(), packed(2026, 12, 7), 0, "DMA"), "2026-12-7 ");
-}
-
-TEST(FormatDate, BlankOrLowerCaseSettings) {
-  {
-    TestProgram t;
-    t.dir().write("Vexa.ini", "[Usuari]\r\nDatOrdre=AMD\r\nDatCaracter=\" \"\r\n");
-    EXPECT_EQ(formatDate(t.program(), packed(2026, 12, 7), 0, "DMA"), "2026/12/7 ");
-  }
-  {
-    TestProgram t;
-    t.dir().write("Vexa.ini", "[Usuari]\r\nDatOrdre=dma\r\n");
-    EXPECT_EQ(formatDate(t.program(), packed(2026, 12, 7), 0, "DMA"), "          ");
-    EXPECT_EQ(formatDate(t.program(), packed(2026, 12, 7), 1, "DMA"), "           ");
-    EXPECT_EQ(formatDate(t.program(), packed(2026, 12, 7), 2, "DMA"), "");
-  }
-}
-
-TEST(UnpackDecimalDigits, TwoDigitsPerByte) {
-  EXPECT_EQ(unpackDecimalDigits(packed(2026, 12, 7)), "20261207");
-  EXPECT_EQ(unpackDecimalDigits(std::string(1, static_cast<char>(0x80 | 120))), "20");
-  EXPECT_EQ(unpackDecimalDigits(std::string(1, '\x05')), "05");
-  EXPECT_EQ(unpackDecimalDigits(""), "");
+TEST(FormatDate, TheInstallationsOrderAndSeparator) {
+  FormatSettings f;
+  f.dateOrder = "AMD";
+  f.dateSeparator = "-";
+  EXPECT_EQ(formatDate(f, "CAT", packed(2026, 12, 7), 0, "DMA"), "2026-12-7 ");
+  EXPECT_EQ(formatDate(f, "CAT", packed(2026, 12, 7), 2, "DMA"), "2026 de desembre del 7");
+  // An order in lower case names no part.
+  f.dateOrder = "dma";
+  EXPECT_EQ(formatDate(f, "CAT", packed(2026, 12, 7), 0, "DMA"), "          ");
+  EXPECT_EQ(formatDate(f, "CAT", packed(2026, 12, 7), 1, "DMA"), "           ");
+  EXPECT_EQ(formatDate(f, "CAT", packed(2026, 12, 7), 2, "DMA"), "");
 }
 
 }  // namespace

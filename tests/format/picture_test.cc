@@ -49,7 +49,7 @@ TEST(FormatPicture, DefaultCharacters) {
   };
   for (const PictureCase& c : cases) {
     TestProgram t;
-    EXPECT_EQ(formatPicture(t.program(), c.picture, c.value), c.expected)
+    EXPECT_EQ(formatPicture(t.program().format, c.picture, c.value), c.expected)
         << c.picture << " with " << c.value;
   }
 }
@@ -57,17 +57,17 @@ TEST(FormatPicture, DefaultCharacters) {
 TEST(FormatPicture, NonFiniteNumbersShowOverflowMarks) {
   TestProgram t;
   double inf = std::numeric_limits<double>::infinity();
-  EXPECT_EQ(formatPicture(t.program(), "-ZZ9.99", inf), "!!!!!!!");
-  EXPECT_EQ(formatPicture(t.program(), "-ZZ9.99", -inf), "!!!!!!!");
-  EXPECT_EQ(formatPicture(t.program(), "ZZ9", std::nan("")), "!!!");
+  EXPECT_EQ(formatPicture(t.program().format, "-ZZ9.99", inf), "!!!!!!!");
+  EXPECT_EQ(formatPicture(t.program().format, "-ZZ9.99", -inf), "!!!!!!!");
+  EXPECT_EQ(formatPicture(t.program().format, "ZZ9", std::nan("")), "!!!");
 }
 
-TEST(FormatPicture, CharactersFromVexaIniReadOnce) {
-  TestProgram t;
-  t.dir().write("Vexa.ini", "[Usuari]\r\nDecCaracter=,\r\nMilCaracter=\r\n");
-  EXPECT_EQ(formatPicture(t.program(), "ZZ,ZZ9.99", 1234.5), " 1.234,50");
-  t.dir().write("Vexa.ini", "[Usuari]\r\nDecCaracter=.\r\nMilCaracter=,\r\n");
-  EXPECT_EQ(formatPicture(t.program(), "ZZ,ZZ9.99", 1234.5), " 1.234,50");
+TEST(FormatPicture, TheInstallationsCharacters) {
+  FormatSettings f;
+  f.decimalChar = ",";
+  EXPECT_EQ(formatPicture(f, "ZZ,ZZ9.99", 1234.5), " 1.234,50");
+  f.thousandsChar = " ";
+  EXPECT_EQ(formatPicture(f, "ZZ,ZZ9.99", 1234.5), " 1 234,50");
 }
 
 }  // namespace

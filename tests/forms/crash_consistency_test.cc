@@ -51,6 +51,8 @@
 #include <string>
 #include <vector>
 
+#include "format/fixed_text.h"
+#include "forms/form_definition.h"
 #include "forms/operator_maintenance.h"
 #include "intranet/apr1.h"
 #include "platform/files.h"
@@ -135,8 +137,8 @@ int runFormChild(const std::string& root, int16_t deleteKey, const std::function
     if (::write(readyFd, &b, 1) != 1) return 14;
     ::close(readyFd);
   }
-  OperatorMaintenance form(p);
-  if (!runOperatorForm(p, form).ok) return 11;
+  OperatorMaintenance form(p.entry, p.data, p.browse);
+  if (!runOperatorForm(form).ok) return 11;
   return console.pendingEvents() == 0 ? 0 : 12;
 }
 
@@ -203,7 +205,7 @@ class CrashConsistencyTest : public ::testing::Test {
         << "the demo installation has no form or dictionary";
     copyTree(demoSourceDir(), t.root());
     // The key that the form's group 2 maps onto the delete request.
-    FormLoadResult loaded = loadForm(t.program(), t.root() + "FORMS\\XTANCAR.JPN");
+    FormLoadResult loaded = loadForm(t.program().form, t.program().settings, t.root() + "FORMS\\XTANCAR.JPN");
     ASSERT_TRUE(loaded.ok) << loaded.message;
     const std::string& keys = t.program().form.group(2).groupKeys;
     for (size_t at = 0; at < keys.size() && deleteKey_ == 0;) {

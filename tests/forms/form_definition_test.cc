@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "forms/item_reader.h"
+#include "base/item_reader.h"
 #include "platform/files.h"
 #include "startup/program.h"
 #include "testing/test_program.h"
@@ -17,7 +17,7 @@ class FormLoadTest : public ::testing::Test {
   FormLoadResult load(const std::string& content, const std::string& language = "CAT") {
     t.dir().write("FORMS/T.JPN", content);
     t.program().settings.languageCode = language;
-    return loadForm(t.program(), path());
+    return loadForm(t.program().form, t.program().settings, path());
   }
   std::string path() const { return t.root() + "FORMS\\T.JPN"; }
   FormDefinition& form() { return t.program().form; }
@@ -126,7 +126,7 @@ TEST_F(FormLoadTest, CommentBetweenFieldsIsData) {
 
 TEST_F(FormLoadTest, MissingFileIsReportedAndLeavesTheFormEmpty) {
   ASSERT_TRUE(load(kSmallForm).ok);
-  FormLoadResult r = loadForm(t.program(), t.root() + "FORMS\\NONE.JPN");
+  FormLoadResult r = loadForm(t.program().form, t.program().settings, t.root() + "FORMS\\NONE.JPN");
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.message.find("FORMS\\NONE.JPN"), std::string::npos);
   EXPECT_EQ(form().groupCount, 0);
@@ -184,22 +184,22 @@ TEST_F(FormLoadTest, MessagesFollowTheLanguage) {
   EXPECT_NE(load("1,1\r\n\"d\",2,0,0,0,0,0\r\n", "GLG").message.find("li\xA4" "a 2"), std::string::npos);
   EXPECT_NE(load("1,1\r\n\"d\",2,0,0,0,0,0\r\n", "OCI").message.find("linha 2"), std::string::npos);
   t.program().settings.languageCode = "SPA";
-  EXPECT_EQ(loadForm(t.program(), t.root() + "X.JPN").message.rfind("No se puede leer", 0), 0u);
+  EXPECT_EQ(loadForm(t.program().form, t.program().settings, t.root() + "X.JPN").message.rfind("No se puede leer", 0), 0u);
 }
 
 TEST_F(FormLoadTest, OperatorFormNeedsItsThreeGroups) {
   ASSERT_TRUE(load(kSmallForm).ok);
-  EXPECT_FALSE(checkOperatorForm(t.program(), path()).ok);
-  EXPECT_NE(checkOperatorForm(t.program(), path()).message.find(path()), std::string::npos);
+  EXPECT_FALSE(checkOperatorForm(t.program().form, t.program().settings, path()).ok);
+  EXPECT_NE(checkOperatorForm(t.program().form, t.program().settings, path()).message.find(path()), std::string::npos);
   const std::string field = "1,1,A,1,0,0,0,0,0,\r\n";
   ASSERT_TRUE(load("3,2\r\n\"d\",1,0,0,0,0,0\r\n" + field + "\"d\",1,0,0,0,0,0\r\n" + field +
                    "\"d\",1,0,0,0,0,0\r\n" + field)
                   .ok);
-  EXPECT_FALSE(checkOperatorForm(t.program(), path()).ok);  // group 2 lacks the access level
+  EXPECT_FALSE(checkOperatorForm(t.program().form, t.program().settings, path()).ok);  // group 2 lacks the access level
   ASSERT_TRUE(load("3,2\r\n\"d\",1,0,0,0,0,0\r\n" + field + "\"d\",2,0,0,0,0,0\r\n" + field + field +
                    "\"d\",1,0,0,0,0,0\r\n" + field)
                   .ok);
-  EXPECT_TRUE(checkOperatorForm(t.program(), path()).ok);
+  EXPECT_TRUE(checkOperatorForm(t.program().form, t.program().settings, path()).ok);
 }
 
 // Without a typable code Esc could never end the program; a wider answer
@@ -213,7 +213,7 @@ TEST_F(FormLoadTest, OperatorFormNeedsATypableCodeAndAOneCharacterAnswer) {
   const std::string code = "4,5,Code: ,8,0,0,0,1,0,\r\n";
   const std::string answer = "2,3,Sure? ,1,0,3,0,0,0,\r\n";
   ASSERT_TRUE(load(form(code, answer)).ok);
-  EXPECT_TRUE(checkOperatorForm(t.program(), path()).ok);
+  EXPECT_TRUE(checkOperatorForm(t.program().form, t.program().settings, path()).ok);
   const char* const bad[][2] = {
       {"4,5,Code: ,8,0,0,4,1,0,\r\n", "2,3,Sure? ,1,0,3,0,0,0,\r\n"},  // code protected
       {"4,5,Code: ,0,0,0,0,1,0,\r\n", "2,3,Sure? ,1,0,3,0,0,0,\r\n"},  // code without width
@@ -221,7 +221,7 @@ TEST_F(FormLoadTest, OperatorFormNeedsATypableCodeAndAOneCharacterAnswer) {
   };
   for (const auto& b : bad) {
     ASSERT_TRUE(load(form(b[0], b[1]), "SPA").ok) << b[0] << b[1];
-    FormLoadResult r = checkOperatorForm(t.program(), path());
+    FormLoadResult r = checkOperatorForm(t.program().form, t.program().settings, path());
     EXPECT_FALSE(r.ok) << b[0] << b[1];
     EXPECT_EQ(r.message.rfind("El formulario " + path(), 0), 0u) << r.message;
   }
@@ -233,7 +233,7 @@ class DemoFormTest : public ::testing::Test {
   DemoFormTest() { copyTree(demoSourceDir(), t.root()); }
   FormLoadResult load(const std::string& language) {
     t.program().settings.languageCode = language;
-    return loadForm(t.program(), formPath());
+    return loadForm(t.program().form, t.program().settings, formPath());
   }
   std::string formPath() const { return t.root() + "FORMS\\XTANCAR.JPN"; }
   FormDefinition& form() { return t.program().form; }
@@ -243,7 +243,7 @@ class DemoFormTest : public ::testing::Test {
 TEST_F(DemoFormTest, CatalanTables) {
   FormLoadResult r = load("CAT");
   ASSERT_TRUE(r.ok) << r.message;
-  EXPECT_TRUE(checkOperatorForm(t.program(), formPath()).ok);
+  EXPECT_TRUE(checkOperatorForm(t.program().form, t.program().settings, formPath()).ok);
   FormDefinition& f = form();
   EXPECT_EQ(f.groupCount, 3);
   EXPECT_EQ(f.maxFieldCount, 3);

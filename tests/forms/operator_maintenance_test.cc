@@ -16,10 +16,12 @@
 #include "data/operation_log.h"
 #include "data/record_locks.h"
 #include "data/record_ops.h"
+#include "format/fixed_text.h"
+#include "forms/form_definition.h"
 #include "intranet/apr1.h"
+#include "lists/browse_list.h"
 #include "platform/files.h"
 #include "platform/key_codes.h"
-#include "screen/browse_list.h"
 #include "startup/program.h"
 #include "testing/test_program.h"
 
@@ -58,8 +60,8 @@ class OperatorFormTest : public ::testing::Test {
   void runForm(int16_t type = 0, const std::string& name = "") {
     p().settings.operatorType = type;
     p().settings.operatorName = name;
-    OperatorMaintenance form(p());
-    FormLoadResult loaded = runOperatorForm(p(), form);
+    OperatorMaintenance form(p().entry, p().data, p().browse);
+    FormRunResult loaded = runOperatorForm(form);
     ASSERT_TRUE(loaded.ok) << loaded.message;
     EXPECT_EQ(console().pendingEvents(), 0u) << "keys left over";
     EXPECT_FALSE(form.lockHeld());
@@ -81,8 +83,8 @@ class OperatorFormTest : public ::testing::Test {
   }
   // The key that the form's group 2 maps onto the delete request.
   int16_t deleteKey() {
-    OperatorMaintenance probe(p());
-    FormLoadResult loaded = loadForm(p(), t.root() + "FORMS\\XTANCAR.JPN");
+    OperatorMaintenance probe(p().entry, p().data, p().browse);
+    FormLoadResult loaded = loadForm(p().form, p().settings, t.root() + "FORMS\\XTANCAR.JPN");
     EXPECT_TRUE(loaded.ok);
     const std::string& keys = p().form.group(2).groupKeys;
     size_t at = 0;
@@ -102,10 +104,10 @@ class OperatorFormTest : public ::testing::Test {
   // Every operator record, in key order.
   std::vector<OperatorRecord> operators() {
     OperatorRecord rec{};
-    (void)openDataFile(p(), 60, t.root() + "Operador", recordBytes(rec));
+    (void)openDataFile(p().data, 60, t.root() + "Operador", recordBytes(rec));
     std::vector<OperatorRecord> all;
-    for (int16_t s = findByKey(p(), 60, 0, "", 1); s == 0; s = skipRecords(p(), 60, 1)) all.push_back(rec);
-    (void)resetAllFiles(p());
+    for (int16_t s = findByKey(p().data, 60, 0, "", 1); s == 0; s = skipRecords(p().data, 60, 1)) all.push_back(rec);
+    (void)resetAllFiles(p().data);
     return all;
   }
   static std::string codeOf(const OperatorRecord& r) { return std::string(r.operatorCode, 8); }
@@ -158,8 +160,8 @@ TEST_F(OperatorFormTest, FormWithoutATypableCodeIsRefusedBeforeAnythingIsStored)
   ASSERT_NE(at, std::string::npos);
   jpn.replace(at, codeField.size(), "\"Codi d'operador:      \",8,0,0,4,1,1,");  // protected
   ASSERT_TRUE(writeWholeFile(path, jpn).ok());
-  OperatorMaintenance form(p());
-  FormLoadResult loaded = runOperatorForm(p(), form);
+  OperatorMaintenance form(p().entry, p().data, p().browse);
+  FormRunResult loaded = runOperatorForm(form);
   EXPECT_FALSE(loaded.ok);
   EXPECT_NE(loaded.message.find("XTANCAR.JPN"), std::string::npos) << loaded.message;
   EXPECT_FALSE(pathExists(t.root() + "Operador.dat"));
@@ -323,7 +325,7 @@ TEST_F(OperatorFormTest, LockedByAnotherTerminalEscGivesUpAndReadsNothing) {
   other.system().setEnv("TAVROOT", t.root());
   other.system().hostName = "TERMINAL2";
   other.system().randomAfterScript = 0.25;  // another owner id
-  ASSERT_EQ(lockRecordKey(other.program(), "Operador", "JOAN    "), 0);
+  ASSERT_EQ(lockRecordKey(other.program().data, "Operador", "JOAN    "), 0);
 
   code("JOAN");
   console().setTypeAhead(true);  // typed while the lock message is up
@@ -337,7 +339,7 @@ TEST_F(OperatorFormTest, LockedByAnotherTerminalEscGivesUpAndReadsNothing) {
   EXPECT_EQ(held[0].computer, "TERMINAL2      ");
 
   // Once the other terminal lets go the record can be created.
-  ASSERT_EQ(releaseLock(other.program(), "Operador"), 0);
+  ASSERT_EQ(releaseLock(other.program().data, "Operador"), 0);
   code("JOAN");
   text("JOAN");
   runForm();
@@ -378,8 +380,8 @@ TEST_F(OperatorFormTest, AnUnopenableLockFileIsReportedAndTheCodeAskedAgain) {
   terminal.pushKey(kClear);
   terminal.pushText("ANNA A");
   terminal.pushKeys({key::kEnter, key::kEnter, key::kEsc});
-  OperatorMaintenance form(program);
-  ASSERT_TRUE(runOperatorForm(program, form).ok);
+  OperatorMaintenance form(program.entry, program.data, program.browse);
+  ASSERT_TRUE(runOperatorForm(form).ok);
   EXPECT_EQ(terminal.pendingEvents(), 0u);
   ASSERT_EQ(terminal.screens.size(), 1u);
   EXPECT_NE(terminal.screens[0].find("NO ES POT ACCEDIR AL FITXER " + lockFile), std::string::npos)
@@ -418,7 +420,7 @@ TEST_F(OperatorFormTest, F4ListsTheOperatorsAndPutsTheChosenCodeInTheField) {
 }
 
 TEST_F(OperatorFormTest, BrowseLinesShowCodeTextAndTranslatedLevel) {
-  OperatorMaintenance form(p());
+  OperatorMaintenance form(p().entry, p().data, p().browse);
   std::memcpy(form.record().operatorCode, "MARC    ", 8);
   std::memcpy(form.record().operatorText, "TEXT    ", 8);
   int16_t list = 1;
@@ -448,9 +450,9 @@ TEST_F(OperatorFormTest, AbandonRemovesAnUnconfirmedNewRecordAndFreesTheLock) {
 
   // Inside group 2: the calculator hot key stands in for the signal.
   for (const char* c : {"NURI", "OSCAR"}) {
-    OperatorMaintenance form(p());
+    OperatorMaintenance form(p().entry, p().data, p().browse);
     bool abandoned = false;
-    p().tools.calculator = [&](Program&) {
+    p().screen.tools.calculator = [&](Screen&) {
       if (!abandoned) {
         abandoned = true;
         EXPECT_TRUE(form.lockHeld());
@@ -466,9 +468,9 @@ TEST_F(OperatorFormTest, AbandonRemovesAnUnconfirmedNewRecordAndFreesTheLock) {
     console().pushKey(key::kAltX);
     console().pushKey(key::kEsc);
     p().settings.operatorType = 0;
-    ASSERT_TRUE(runOperatorForm(p(), form).ok);
+    ASSERT_TRUE(runOperatorForm(form).ok);
     EXPECT_TRUE(abandoned);
-    p().tools.calculator = nullptr;
+    p().screen.tools.calculator = nullptr;
   }
   auto ops = operators();
   ASSERT_EQ(ops.size(), 1u);
@@ -500,7 +502,7 @@ TEST_F(OperatorFormTest, EndedDuringAFailedRemovalStillRemovesTheNewRecord) {
   terminal.setTypeAhead(false);
   Program program(terminal, t.system(), t.engine());
   program.settings = p().settings;
-  OperatorMaintenance form(program);
+  OperatorMaintenance form(program.entry, program.data, program.browse);
   terminal.ended = [&] {
     ASSERT_EQ(::rmdir(lockDir.c_str()), 0);
     form.abandon();
@@ -509,8 +511,8 @@ TEST_F(OperatorFormTest, EndedDuringAFailedRemovalStillRemovesTheNewRecord) {
   terminal.pushText("PAU");
   terminal.pushKey(key::kEnter);
   terminal.pushKey(key::kEsc);
-  EXPECT_THROW((void)runOperatorForm(program, form), ProcessExit);
-  (void)resetAllFiles(program);
+  EXPECT_THROW((void)runOperatorForm(form), ProcessExit);
+  (void)resetAllFiles(program.data);
 
   for (const OperatorRecord& r : operators()) EXPECT_NE(codeOf(r), "PAU     ");
   for (const auto& line : passwordLines()) EXPECT_NE(line.first, "PAU");
@@ -563,8 +565,8 @@ TEST_F(OperatorFormTest, StoreOrDeleteTheFileRefusesIsReported) {
     }
     terminal.pushKey('x');  // takes the message off
     terminal.pushKey(key::kEsc);
-    OperatorMaintenance form(program);
-    ASSERT_TRUE(runOperatorForm(program, form).ok);
+    OperatorMaintenance form(program.entry, program.data, program.browse);
+    ASSERT_TRUE(runOperatorForm(form).ok);
     EXPECT_EQ(terminal.pendingEvents(), 0u);
     ASSERT_EQ(terminal.screens.size(), 1u);
     EXPECT_NE(terminal.screens[0].find(message), std::string::npos) << terminal.screens[0];
@@ -624,8 +626,8 @@ int runTerminal(const std::string& root, int index, int passes, int16_t del) {
       keys.pushKey(key::kEnter);
     }
   }
-  OperatorMaintenance form(p);
-  if (!runOperatorForm(p, form).ok) return 11;
+  OperatorMaintenance form(p.entry, p.data, p.browse);
+  if (!runOperatorForm(form).ok) return 11;
   return keys.pendingEvents() == 0 ? 0 : 12;
 }
 

@@ -74,7 +74,7 @@ class AccessFiles : public ::testing::Test {
 };
 
 TEST_F(AccessFiles, FirstRewriteWritesBothFiles) {
-  writeIntranetAccess(program, dir.path(), "ADMIN", "ADMIN", false);
+  writeIntranetAccess(program.system, program.notices, program.settings, dir.path(), "ADMIN", "ADMIN", false);
   EXPECT_EQ(dir.read(".HTACCESS"),
             "AuthType Basic\r\n"
             "AuthName \"Intranet TAV\"\r\n"
@@ -88,7 +88,7 @@ TEST_F(AccessFiles, FirstRewriteWritesBothFiles) {
   EXPECT_FALSE(pathExists(dir / "PWD.TMP"));
   EXPECT_NE(system.screenAtSalt.find("GENERANT CONTRASENYA INTRANET"), std::string::npos);
   EXPECT_EQ(console.dump().find("GENERANT"), std::string::npos);
-  EXPECT_EQ(program.windows.windowDepth, 0);
+  EXPECT_EQ(program.screen.windows.windowDepth, 0);
 }
 
 TEST_F(AccessFiles, TheProgressMessageIsTranslated) {
@@ -96,7 +96,7 @@ TEST_F(AccessFiles, TheProgressMessageIsTranslated) {
   program.settings.languageCode = "SPA";
   dir.write("LOCALE/XTANCAR.LNG",
             "\"GENERANT CONTRASENYA INTRANET\",\"GENERANDO CONTRASE\xA5" "A INTRANET\",\"G\",\"O\"\r\n" /* Ñ */);
-  writeIntranetAccess(program, dir.path(), "ADMIN", "ADMIN", false);
+  writeIntranetAccess(program.system, program.notices, program.settings, dir.path(), "ADMIN", "ADMIN", false);
   EXPECT_NE(system.screenAtSalt.find("GENERANDO CONTRASE\xA5" "A INTRANET"), std::string::npos) << system.screenAtSalt;
 }
 
@@ -146,10 +146,10 @@ TEST_F(AccessFiles, UsersThatWouldBreakTheFileAreRefused) {
   EXPECT_EQ(htpasswd(), "alice:h\r\n");
   EXPECT_FALSE(pathExists(dir / ".HTACCESS"));
 
-  writeIntranetAccess(program, dir.path(), "A:B", "A:B", false);
+  writeIntranetAccess(program.system, program.notices, program.settings, dir.path(), "A:B", "A:B", false);
   ASSERT_EQ(console.seen.size(), 1u);
   EXPECT_NE(console.seen[0].find("CODI NO V\xB7LID PER A LA INTRANET" /* À */), std::string::npos);
-  EXPECT_EQ(program.windows.windowDepth, 0);
+  EXPECT_EQ(program.screen.windows.windowDepth, 0);
   EXPECT_EQ(htpasswd(), "alice:h\r\n");
 }
 
@@ -213,7 +213,7 @@ TEST_F(AccessFiles, WaitForAnotherRewriteShowsItsMessageAndCanBeEnded) {
   console.onPause = [&] {
     if (console.pauseScreens.size() == 2) held.close();
   };
-  writeIntranetAccess(program, dir.path(), "ADMIN", "ADMIN", false);
+  writeIntranetAccess(program.system, program.notices, program.settings, dir.path(), "ADMIN", "ADMIN", false);
   ASSERT_EQ(console.pauseScreens.size(), 2u);
   EXPECT_NE(console.pauseScreens[0].find("GENERANT CONTRASENYA INTRANET"), std::string::npos);
   EXPECT_EQ(splitLines(htpasswd()).size(), 2u);
@@ -221,15 +221,15 @@ TEST_F(AccessFiles, WaitForAnotherRewriteShowsItsMessageAndCanBeEnded) {
   ASSERT_TRUE(held.open(dir / ".HTPASSWD.lck", BinaryFile::Mode::ReadWriteCreate, true).ok());
   const std::string before = htpasswd();
   console.onPause = [] { throw ProcessExit{128 + SIGTERM}; };
-  EXPECT_THROW(writeIntranetAccess(program, dir.path(), "MARIA", "MARIA", false), ProcessExit);
+  EXPECT_THROW(writeIntranetAccess(program.system, program.notices, program.settings, dir.path(), "MARIA", "MARIA", false), ProcessExit);
   EXPECT_EQ(htpasswd(), before);
 }
 
 TEST_F(AccessFiles, MissingDirectoryFailsWithAMessage) {
-  writeIntranetAccess(program, dir / "missing/", "ADMIN", "ADMIN", false);
+  writeIntranetAccess(program.system, program.notices, program.settings, dir / "missing/", "ADMIN", "ADMIN", false);
   ASSERT_EQ(console.seen.size(), 1u);
   EXPECT_NE(console.seen[0].find("NO S'HAN POGUT DESAR LES CONTRASENYES DE LA INTRANET"), std::string::npos);
-  EXPECT_EQ(program.windows.windowDepth, 0);
+  EXPECT_EQ(program.screen.windows.windowDepth, 0);
 }
 
 TEST_F(AccessFiles, ConcurrentRewritesLoseNoUser) {

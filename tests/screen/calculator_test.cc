@@ -31,7 +31,7 @@ std::string tapeRow(const std::string& text, char op) { return V + num(text) + "
 void typeAndLook(TestProgram& t, const std::string& keys) {
   t.console().pushText(keys);
   t.console().setDryLimit(0);
-  EXPECT_THROW(calculator(t.program()), ScriptExhausted);
+  EXPECT_THROW(calculator(t.program().screen), ScriptExhausted);
 }
 
 std::string boxRow(TestProgram& t, int row, int left = 1) {
@@ -40,7 +40,7 @@ std::string boxRow(TestProgram& t, int row, int left = 1) {
 
 std::string run(TestProgram& t, const std::string& keys) {
   t.console().pushText(keys);
-  return calculator(t.program());
+  return calculator(t.program().screen);
 }
 
 // What the display shows after the keys, and what "F" types after them.
@@ -94,7 +94,7 @@ TEST(Calculator, ResultTexts) {
   TestProgram t;
   t.console().pushText("9");
   t.console().pushKey(key::kAltF);
-  EXPECT_EQ(calculator(t.program()), "900");
+  EXPECT_EQ(calculator(t.program().screen), "900");
 }
 
 TEST(Calculator, Display) {

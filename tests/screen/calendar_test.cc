@@ -90,7 +90,7 @@ void openAndLook(TestProgram& t, const std::string& systemDate, std::initializer
   t.program().settings.systemDate = systemDate;
   t.console().pushKeys(keys);
   t.console().setDryLimit(0);
-  EXPECT_THROW(calendar(t.program()), ScriptExhausted);
+  EXPECT_THROW(calendar(t.program().screen), ScriptExhausted);
 }
 
 std::string choose(const std::string& systemDate, std::initializer_list<int16_t> keys,
@@ -99,7 +99,7 @@ std::string choose(const std::string& systemDate, std::initializer_list<int16_t>
   t.program().settings.languageCode = language;
   t.program().settings.systemDate = systemDate;
   t.console().pushKeys(keys);
-  return calendar(t.program());
+  return calendar(t.program().screen);
 }
 
 // Inside of the frame, window row r (1..22), 20 columns.
@@ -181,7 +181,7 @@ TEST(Calendar, EscRestoresTheScreen) {
   std::string before = t.console().dump();
   t.program().settings.systemDate = packed(2024, 6, 15);
   t.console().pushKeys({key::kPgDn, key::kRight, key::kEsc});
-  EXPECT_EQ(calendar(t.program()), "");
+  EXPECT_EQ(calendar(t.program().screen), "");
   EXPECT_EQ(t.console().dump(), before);
 }
 

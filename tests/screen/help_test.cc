@@ -66,7 +66,7 @@ class HelpTest : public ::testing::Test {
     console.moveCursor(24, 1);
     console.write("status line");
     console.moveCursor(3, 7);
-    console.onRead = [this] { return program.windows.windowDepth; };
+    console.onRead = [this] { return program.screen.windows.windowDepth; };
   }
 
   // Line numbers shown in the viewer's inside rows in one picture: the
@@ -84,7 +84,7 @@ class HelpTest : public ::testing::Test {
     console.pushKeys(keys);
     console.pushKey(key::kEsc);
     ScreenBuffer before = console.screen();
-    showHelp(program, topic);
+    showHelp(program.screen, topic);
     EXPECT_EQ(console.pendingEvents(), 0u);
     EXPECT_EQ(console.dryReads(), 0);
     // Closing puts back exactly what was there, cursor included.
@@ -92,8 +92,8 @@ class HelpTest : public ::testing::Test {
       for (int c = 1; c <= 80; ++c) EXPECT_EQ(console.cell(r, c), before.at(r, c)) << r << "," << c;
     EXPECT_EQ(console.cursorRow(), 3);
     EXPECT_EQ(console.cursorColumn(), 7);
-    EXPECT_EQ(program.windows.windowDepth, 0);
-    EXPECT_EQ(program.styles.styleStack, "");
+    EXPECT_EQ(program.screen.windows.windowDepth, 0);
+    EXPECT_EQ(program.screen.styles.styleStack, "");
     EXPECT_FALSE(fileExists(dir / "tmp/WinPush.tmp"));
     std::vector<std::pair<int, int>> ranges;
     for (const ScreenBuffer& s : console.shots) ranges.push_back(shownRange(s));
@@ -252,9 +252,9 @@ TEST_F(HelpTest, MissingHelpFileSaysSoAndAKeyClosesIt) {
 TEST_F(HelpTest, WindowsHostsOpenTheHtmlDocument) {
   program.settings.hostKind = "WIN";
   system.setEnv("COMSPEC", "/usr/bin/env-shell");
-  showHelp(program, "XTANCAR_1-b");
+  showHelp(program.screen, "XTANCAR_1-b");
   system.setEnv("COMSPEC", "");
-  showHelp(program, "XMENUPR");
+  showHelp(program.screen, "XMENUPR");
   EXPECT_EQ(system.commands, (std::vector<std::string>{"/usr/bin/env-shell|XOBRIR 'AJUDA\\XTANCAR_1-b.HTM'",
                                                        "/bin/sh|XOBRIR 'AJUDA\\XMENUPR.HTM'"}));
   EXPECT_TRUE(console.shots.empty());  // no key is waited for

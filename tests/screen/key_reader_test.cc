@@ -20,7 +20,7 @@ TEST(KeyReader, HotKeyTextArrivesAsTypedKeysAfterTheHotKey) {
   TestProgram t;
   Program& p = t.program();
   int opened = 0;
-  p.tools.calendar = [&](Program& prog) {
+  p.screen.tools.calendar = [&](Screen& prog) {
     ++opened;
     // A second Alt+C inside the calendar must not open another one.
     t.console().pushKey(key::kAltC);
@@ -28,28 +28,28 @@ TEST(KeyReader, HotKeyTextArrivesAsTypedKeysAfterTheHotKey) {
     return std::string("8/12/2026");
   };
   t.console().pushKey(key::kAltC);
-  EXPECT_EQ(waitKey(p), key::kAltC);
+  EXPECT_EQ(waitKey(p.screen), key::kAltC);
   t.console().pushKey('x');
   std::string typed;
-  for (int i = 0; i < 9; ++i) typed.push_back(static_cast<char>(waitKey(p)));
+  for (int i = 0; i < 9; ++i) typed.push_back(static_cast<char>(waitKey(p.screen)));
   EXPECT_EQ(typed, "8/12/2026");
-  EXPECT_EQ(waitKey(p), 'x');
+  EXPECT_EQ(waitKey(p.screen), 'x');
   EXPECT_EQ(opened, 1);
 }
 
 TEST(KeyReader, UnsetToolHooksDoNothing) {
   TestProgram t;
   t.console().pushKeys({key::kAltX, 'a'});
-  EXPECT_EQ(waitKey(t.program()), key::kAltX);
-  EXPECT_EQ(waitKey(t.program()), 'a');
+  EXPECT_EQ(waitKey(t.program().screen), key::kAltX);
+  EXPECT_EQ(waitKey(t.program().screen), 'a');
 }
 
 TEST(KeyReader, AltEGivesTheEuroSignAndClicksBecomeWaitKeyCodes) {
   TestProgram t;
   t.console().pushKey(key::kAltE);
   t.console().pushClick(12, 40, 1);
-  EXPECT_EQ(waitKey(t.program()), 0xD5);
-  EXPECT_EQ(waitKey(t.program()), 40 * 256 + 64 + 12);
+  EXPECT_EQ(waitKey(t.program().screen), 0xD5);
+  EXPECT_EQ(waitKey(t.program().screen), 40 * 256 + 64 + 12);
 }
 
 // The console's mouse is switched on once; the off-after-an-event and
@@ -59,13 +59,13 @@ TEST(KeyReader, MouseStaysOnInTheConsoleAcrossEvents) {
   Program& p = t.program();
   int16_t key, button, row, col;
   t.console().pushIdle();
-  readKeyEvent(p, key, button, row, col);
+  readKeyEvent(p.screen, key, button, row, col);
   EXPECT_TRUE(t.console().mouseEnabled());
-  EXPECT_EQ(p.keyReader.mouseState, 1);
+  EXPECT_EQ(p.screen.keyReader.mouseState, 1);
   t.console().pushKey('a');
-  readKeyEvent(p, key, button, row, col);
+  readKeyEvent(p.screen, key, button, row, col);
   EXPECT_TRUE(t.console().mouseEnabled());
-  EXPECT_EQ(p.keyReader.mouseState, 2);
+  EXPECT_EQ(p.screen.keyReader.mouseState, 2);
 }
 
 TEST(KeyReader, NoMouseMeansClicksAreIgnored) {
@@ -73,9 +73,9 @@ TEST(KeyReader, NoMouseMeansClicksAreIgnored) {
   t.console().setHasMouse(false);
   t.console().pushClick(3, 4);
   int16_t key, button, row, col;
-  readKeyEvent(t.program(), key, button, row, col);
+  readKeyEvent(t.program().screen, key, button, row, col);
   EXPECT_EQ(button, 0);
-  EXPECT_EQ(t.program().keyReader.mouseState, 3);
+  EXPECT_EQ(t.program().screen.keyReader.mouseState, 3);
 }
 
 // On a real terminal (a pseudo-terminal here): after the first read turned
@@ -103,11 +103,11 @@ TEST(KeyReaderOnATerminal, ReadingKeysAndClicksWritesNoMouseModes) {
   NoRecordEngine engine;
   Program p(console, system, engine);
   int16_t key = 0, button = 0, row = 0, col = 0;
-  readKeyEvent(p, key, button, row, col);
+  readKeyEvent(p.screen, key, button, row, col);
   EXPECT_NE(output().find("\x1b[?1000h\x1b[?1006h"), std::string::npos);
   ASSERT_EQ(::write(master, "x\x1b[<0;5;3my", 12), 12);
   for (int expected : {int{'x'}, 0, int{'y'}}) {
-    readKeyEvent(p, key, button, row, col, 2000);
+    readKeyEvent(p.screen, key, button, row, col, 2000);
     EXPECT_EQ(key, expected);
   }
   EXPECT_EQ(output().find("\x1b[?100"), std::string::npos);

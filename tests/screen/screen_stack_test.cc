@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "entry/text_styles.h"
 #include "platform/files.h"
 #include "screen/message_box.h"
+#include "screen/text_styles.h"
 #include "testing/test_program.h"
 
 namespace xt {
@@ -23,20 +23,20 @@ TEST_F(ScreenStackTest, RestoreBringsBackCharactersColoursAndCursor) {
   con.moveCursor(5, 10);
   con.write("hello");
   con.moveCursor(7, 3);
-  saveRegion(p, 4, 8, 6, 20);
-  EXPECT_EQ(p.windows.windowDepth, 1);
+  saveRegion(p.screen, 4, 8, 6, 20);
+  EXPECT_EQ(p.screen.windows.windowDepth, 1);
   con.setColours(0, 7);
-  drawFrame(p, 2);
-  locateInWindow(p, 1, 2);
+  drawFrame(p.screen, 2);
+  locateInWindow(p.screen, 1, 2);
   con.write("XX");
   EXPECT_EQ(con.cell(5, 10).ch, 'X');
-  restoreRegion(p);
+  restoreRegion(p.screen);
   EXPECT_EQ(con.text(5, 10, 5, 14), "hello");
   EXPECT_EQ(con.cell(5, 10).attr, 0x1E);
   EXPECT_EQ(con.cell(4, 8).ch, ' ');
   EXPECT_EQ(con.cursorRow(), 7);
   EXPECT_EQ(con.cursorColumn(), 3);
-  EXPECT_EQ(p.windows.windowDepth, 0);
+  EXPECT_EQ(p.screen.windows.windowDepth, 0);
   EXPECT_FALSE(fileExists(stackFile()));
 }
 
@@ -48,13 +48,13 @@ TEST_F(ScreenStackTest, EveryCellOfTheScreenComesBackExactly) {
       con.putCell(r, c, Cell{static_cast<uint8_t>(r * 80 + c), static_cast<uint8_t>(r * 7 + c)});
   ScreenBuffer before = con.screen();
   con.moveCursor(25, 80);
-  saveRegion(p, 3, 5, 20, 70);
+  saveRegion(p.screen, 3, 5, 20, 70);
   con.setColours(15, 4);
-  drawFrame(p, 1);
-  scrollRectangle(p, 3, 5, 18, 68, -3);
-  locateInWindow(p, 2, 2);
+  drawFrame(p.screen, 1);
+  scrollRectangle(p.screen, 3, 5, 18, 68, -3);
+  locateInWindow(p.screen, 2, 2);
   con.write("covered");
-  restoreRegion(p);
+  restoreRegion(p.screen);
   for (int r = 1; r <= 25; ++r)
     for (int c = 1; c <= 80; ++c) ASSERT_EQ(con.cell(r, c), before.at(r, c)) << r << "," << c;
   EXPECT_EQ(con.cursorRow(), 25);
@@ -64,27 +64,27 @@ TEST_F(ScreenStackTest, EveryCellOfTheScreenComesBackExactly) {
 
 TEST_F(ScreenStackTest, NestedSavesUnwindInOrder) {
   con.write(std::string(80, 'a'));
-  saveRegion(p, 1, 1, 3, 10);
-  drawFrame(p, 1);
-  saveRegion(p, 1, 5, 2, 6);
-  EXPECT_EQ(p.windows.windowTop, 1);
-  EXPECT_EQ(p.windows.windowLeft, 5);
-  drawFrame(p, 2);
-  restoreRegion(p);
+  saveRegion(p.screen, 1, 1, 3, 10);
+  drawFrame(p.screen, 1);
+  saveRegion(p.screen, 1, 5, 2, 6);
+  EXPECT_EQ(p.screen.windows.windowTop, 1);
+  EXPECT_EQ(p.screen.windows.windowLeft, 5);
+  drawFrame(p.screen, 2);
+  restoreRegion(p.screen);
   EXPECT_EQ(con.cell(1, 5).ch, 0xC4);  // the outer frame is back
-  EXPECT_EQ(p.windows.windowLeft, 1);
-  EXPECT_EQ(p.windows.windowRight, 10);
+  EXPECT_EQ(p.screen.windows.windowLeft, 1);
+  EXPECT_EQ(p.screen.windows.windowRight, 10);
   EXPECT_TRUE(fileExists(stackFile()));
-  restoreRegion(p);
+  restoreRegion(p.screen);
   EXPECT_EQ(con.text(1, 1, 1, 10), "aaaaaaaaaa");
-  EXPECT_EQ(p.windows.windowDepth, 0);
+  EXPECT_EQ(p.screen.windows.windowDepth, 0);
   EXPECT_FALSE(fileExists(stackFile()));
 }
 
 TEST_F(ScreenStackTest, OneCellRecordIsTwentySevenBytes) {
   con.putCell(3, 3, Cell{0xC9, 0x4E});
   con.moveCursor(12, 45);
-  saveRegion(p, 3, 3, 3, 3);
+  saveRegion(p.screen, 3, 3, 3, 3);
   std::string data = t.dir().read("tmp/WinPush.tmp");
   ASSERT_EQ(data.size(), 4u + 27u);
   EXPECT_EQ(data.substr(0, 4), std::string("\x20\0\0\0", 4));  // end pointer 5 + 27
@@ -92,7 +92,7 @@ TEST_F(ScreenStackTest, OneCellRecordIsTwentySevenBytes) {
   EXPECT_EQ(data.substr(24, 2), "\xC9\x4E");
   EXPECT_EQ(data.substr(26, 5), "00027");
   // A second record follows the first; its previous window is the first.
-  saveRegion(p, 1, 1, 1, 2);
+  saveRegion(p.screen, 1, 1, 1, 2);
   data = t.dir().read("tmp/WinPush.tmp");
   ASSERT_EQ(data.size(), 4u + 27u + 29u);
   EXPECT_EQ(data.substr(0, 4), std::string("\x3D\0\0\0", 4));
@@ -101,37 +101,37 @@ TEST_F(ScreenStackTest, OneCellRecordIsTwentySevenBytes) {
 }
 
 TEST_F(ScreenStackTest, OutOfScreenSavePushesNothing) {
-  saveRegion(p, 2, 2, 4, 4);
-  saveRegion(p, 20, 1, 26, 10);  // one row below the screen
-  saveRegion(p, 1, 0, 3, 10);
-  saveRegion(p, 1, 70, 3, 81);
-  EXPECT_EQ(p.windows.windowDepth, 1);
-  EXPECT_EQ(p.windows.windowTop, 2);
-  restoreRegion(p);  // pops the real window, not a phantom one
-  EXPECT_EQ(p.windows.windowDepth, 0);
+  saveRegion(p.screen, 2, 2, 4, 4);
+  saveRegion(p.screen, 20, 1, 26, 10);  // one row below the screen
+  saveRegion(p.screen, 1, 0, 3, 10);
+  saveRegion(p.screen, 1, 70, 3, 81);
+  EXPECT_EQ(p.screen.windows.windowDepth, 1);
+  EXPECT_EQ(p.screen.windows.windowTop, 2);
+  restoreRegion(p.screen);  // pops the real window, not a phantom one
+  EXPECT_EQ(p.screen.windows.windowDepth, 0);
   EXPECT_FALSE(fileExists(stackFile()));
 }
 
 TEST_F(ScreenStackTest, LocateInWindowIsRelativeToTheFrame) {
-  locateInWindow(p, 3, 4);  // no window: absolute
+  locateInWindow(p.screen, 3, 4);  // no window: absolute
   EXPECT_EQ(con.cursorRow(), 3);
   EXPECT_EQ(con.cursorColumn(), 4);
-  EXPECT_EQ(windowLastColumn(p), 80);
-  saveRegion(p, 5, 10, 9, 30);
-  locateInWindow(p, 1, 2);
+  EXPECT_EQ(windowLastColumn(p.screen), 80);
+  saveRegion(p.screen, 5, 10, 9, 30);
+  locateInWindow(p.screen, 1, 2);
   EXPECT_EQ(con.cursorRow(), 6);
   EXPECT_EQ(con.cursorColumn(), 12);
-  EXPECT_EQ(windowLastColumn(p), 29);
-  EXPECT_EQ(windowFirstRow(p), 6);
-  EXPECT_EQ(windowFirstColumn(p), 11);
+  EXPECT_EQ(windowLastColumn(p.screen), 29);
+  EXPECT_EQ(windowFirstRow(p.screen), 6);
+  EXPECT_EQ(windowFirstColumn(p.screen), 11);
 }
 
 TEST_F(ScreenStackTest, FrameGlyphsAndBlankInside) {
   con.write(std::string(80 * 4, '#'));
-  saveRegion(p, 1, 1, 3, 4);
-  drawFrame(p, 2);
+  saveRegion(p.screen, 1, 1, 3, 4);
+  drawFrame(p.screen, 2);
   EXPECT_EQ(con.text(1, 1, 3, 5), "\xC9\xCD\xCD\xBB#\n\xBA  \xBA#\n\xC8\xCD\xCD\xBC#");
-  drawFrame(p, 0);
+  drawFrame(p.screen, 0);
   EXPECT_EQ(con.text(1, 1, 3, 5), "    #\n    #\n    #");
 }
 
@@ -150,40 +150,40 @@ TEST_F(ScreenStackTest, CorruptStackFileNeverPaintsAndIsRemoved) {
   };
   for (const std::string& bytes : cases) {
     t.dir().write("tmp/WinPush.tmp", bytes);
-    p.windows = WindowState{2, 5, 5, 10, 10};
+    p.screen.windows = WindowState{2, 5, 5, 10, 10};
     con.moveCursor(1, 1);
     con.write("keep");
     con.moveCursor(2, 2);
-    restoreRegion(p);
+    restoreRegion(p.screen);
     EXPECT_EQ(con.text(1, 1, 1, 4), "keep");
     EXPECT_EQ(con.cursorRow(), 2);
-    EXPECT_EQ(p.windows.windowDepth, 0);
-    EXPECT_EQ(p.windows.windowTop, 0);
+    EXPECT_EQ(p.screen.windows.windowDepth, 0);
+    EXPECT_EQ(p.screen.windows.windowTop, 0);
     EXPECT_FALSE(fileExists(stackFile()));
   }
 }
 
 TEST_F(ScreenStackTest, RestoreWithNothingSavedChangesNothing) {
-  p.windows = WindowState{1, 2, 3, 4, 5};
-  restoreRegion(p);  // no file at all
+  p.screen.windows = WindowState{1, 2, 3, 4, 5};
+  restoreRegion(p.screen);  // no file at all
   t.dir().write("tmp/WinPush.tmp", "abc");
-  restoreRegion(p);  // a file too short to hold anything
-  EXPECT_EQ(p.windows.windowDepth, 1);
-  EXPECT_EQ(p.windows.windowTop, 2);
+  restoreRegion(p.screen);  // a file too short to hold anything
+  EXPECT_EQ(p.screen.windows.windowDepth, 1);
+  EXPECT_EQ(p.screen.windows.windowTop, 2);
   EXPECT_FALSE(fileExists(stackFile()));
 }
 
 TEST_F(ScreenStackTest, SaveOverADamagedEndPointerStartsAFreshStack) {
   t.dir().write("tmp/WinPush.tmp", std::string("\x99\x99\x00\x00", 4) + "junk");
-  p.windows = WindowState{3, 2, 2, 9, 9};
+  p.screen.windows = WindowState{3, 2, 2, 9, 9};
   con.write("ab");
-  saveRegion(p, 1, 1, 1, 2);
-  EXPECT_EQ(p.windows.windowDepth, 1);
-  drawFrame(p, 1);
-  restoreRegion(p);
+  saveRegion(p.screen, 1, 1, 1, 2);
+  EXPECT_EQ(p.screen.windows.windowDepth, 1);
+  drawFrame(p.screen, 1);
+  restoreRegion(p.screen);
   EXPECT_EQ(con.text(1, 1, 1, 2), "ab");
-  EXPECT_EQ(p.windows.windowDepth, 0);
-  EXPECT_EQ(p.windows.windowTop, 0);
+  EXPECT_EQ(p.screen.windows.windowDepth, 0);
+  EXPECT_EQ(p.screen.windows.windowTop, 0);
   EXPECT_FALSE(fileExists(stackFile()));
 }
 

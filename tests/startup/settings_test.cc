@@ -2,36 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "base/ini_file.h"
+#include "format/decimal_text.h"
+#include "format/format_settings.h"
 #include "platform/files.h"
-#include "startup/ini_file.h"
 #include "startup/program.h"
 #include "testing/test_program.h"
 
 namespace xt {
 namespace {
-
-TEST(PackDecimalDigitsTest, Examples) {
-  EXPECT_EQ(packDecimalDigits("20261207"), "\x94\x9A\x8C\x87");
-  EXPECT_EQ(packDecimalDigits(" 7"), "\x87");
-  EXPECT_EQ(packDecimalDigits("123"), "\x8C\x9E");
-  EXPECT_EQ(packDecimalDigits(""), "");
-  EXPECT_EQ(packDecimalDigits("1 2"), "\x8A\x94");  // blanks inside count as 0: "102" -> 10, 20
-  EXPECT_EQ(packDecimalDigits("x9"), "\x89");       // a non-digit counts as 0
-}
-
-TEST(NumericValueTest, Examples) {
-  EXPECT_EQ(numericValue16("  42abc"), 42);
-  EXPECT_EQ(numericValue16("-7"), -7);
-  EXPECT_EQ(numericValue16("+3"), 3);
-  EXPECT_EQ(numericValue16("2.5"), 3);
-  EXPECT_EQ(numericValue16("-1.6"), -2);
-  EXPECT_EQ(numericValue16(".4"), 0);
-  EXPECT_EQ(numericValue16("abc"), 0);
-  EXPECT_EQ(numericValue16(""), 0);
-  EXPECT_EQ(numericValue16("99999"), 32767);
-  EXPECT_EQ(numericValue16("-99999"), -32768);
-  EXPECT_DOUBLE_EQ(numericValue("12.25x"), 12.25);
-}
 
 TEST(NormaliseDirectoryTest, Examples) {
   EXPECT_EQ(normaliseDirectory(""), "");
@@ -61,7 +40,7 @@ TEST(AnchorDirectoriesTest, RelativeDirectoriesAreTakenFromTheStartDirectory) {
 class LoadSettingsTest : public ::testing::Test {
  protected:
   SessionSettings& load() {
-    loadSettings(t.program());
+    loadSettings(t.program().system, t.program().settings, t.program().format);
     return t.program().settings;
   }
   void session(const std::string& text) { t.dir().write("tmp/Sessio.ini", text); }
@@ -158,6 +137,36 @@ TEST_F(LoadSettingsTest, DateAndLanguage) {
   EXPECT_EQ(load().languageCode, "oc ");
 }
 
+// Vexa.ini's conventions for dates and numbers, read once at start-up; a
+// blank or missing one keeps its default.
+TEST_F(LoadSettingsTest, FormatSettingsFromVexaIni) {
+  t.dir().write("Vexa.ini", "[Usuari]\r\nDatOrdre=AMD\r\nDatCaracter=-\r\nDecCaracter=,\r\nMilCaracter=\r\n");
+  load();
+  const FormatSettings& f = t.program().format;
+  EXPECT_EQ(f.dateOrder, "AMD");
+  EXPECT_EQ(f.dateSeparator, "-");
+  EXPECT_EQ(f.decimalChar, ",");
+  EXPECT_EQ(f.thousandsChar, ".");
+  struct Case {
+    const char* ini;
+    const char* separator;
+    const char* order;
+    const char* decimal;
+  } cases[] = {
+      {"DatCaracter=\" \"\r\nDatOrdre=AMD\r\n", "/", "AMD", "'"},
+      {"DatOrdre=dma\r\nDecCaracter= \r\n", "/", "dma", "'"},
+      {"DatCaracter=..\r\nDatOrdre=DM\r\nDecCaracter=.,\r\n", ".", "DM ", "."},
+  };
+  for (const Case& c : cases) {
+    t.dir().write("Vexa.ini", std::string("[Usuari]\r\n") + c.ini);
+    t.program().format = FormatSettings{};
+    load();
+    EXPECT_EQ(f.dateSeparator, c.separator) << c.ini;
+    EXPECT_EQ(f.dateOrder, c.order) << c.ini;
+    EXPECT_EQ(f.decimalChar, c.decimal) << c.ini;
+  }
+}
+
 TEST_F(LoadSettingsTest, HostKind) {
   t.system().setEnv("WINDIR", "C:\\WINDOWS");
   EXPECT_EQ(load().hostKind, "WIN");
@@ -176,7 +185,7 @@ TEST(DemoSettingsTest, DemoSessionAsTheDemoCommandStartsIt) {
   copyTree(demoSourceDir(), t.root());
   t.system().setEnv("TAVTMP", t.root() + "sessio/");
   t.system().setEnv("TERM", "xterm-256color");
-  loadSettings(t.program());
+  loadSettings(t.program().system, t.program().settings, t.program().format);
   const SessionSettings& s = t.program().settings;
   EXPECT_EQ(s.tempDir, t.root() + "sessio/");
   EXPECT_EQ(s.terminalDir, "");  // the calculator's state then goes to the root

@@ -1,4 +1,4 @@
-#include "startup/ini_file.h"
+#include "base/ini_file.h"
 
 #include <optional>
 

@@ -1,19 +1,17 @@
-#include "startup/translate.h"
+#include "base/language.h"
 
 #include <optional>
 
-#include "forms/item_reader.h"
+#include "base/item_reader.h"
 #include "platform/files.h"
-#include "startup/program.h"
 
 namespace xt {
 
-std::string translateText(Program& program, const std::string& text) {
-  const std::string& language = program.settings.languageCode;
+std::string translateText(const SessionSettings& settings, const std::string& text) {
+  const std::string& language = settings.languageCode;
   if (language == "CAT") return text;
 
-  if (program.messageFileName.empty()) program.messageFileName = program.settings.formName;
-  const std::string path = program.settings.rootDir + "LOCALE\\" + program.messageFileName + ".LNG";
+  const std::string path = settings.rootDir + "LOCALE\\" + settings.formName + ".LNG";
 
   // The message file is created empty when it is missing, so that a
   // translator finds where the texts belong. Where it cannot be made (no
@@ -48,10 +46,10 @@ std::string translateText(Program& program, const std::string& text) {
   return text;
 }
 
-const std::string& pickLanguage(const Program& program, const std::string& catalan,
+const std::string& pickLanguage(const SessionSettings& settings, const std::string& catalan,
                                 const std::string& spanish, const std::string& galician,
                                 const std::string& aranese) {
-  const std::string& language = program.settings.languageCode;
+  const std::string& language = settings.languageCode;
   if (language == "SPA") return spanish;
   if (language == "GLG") return galician;
   if (language == "OCI") return aranese;

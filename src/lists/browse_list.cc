@@ -1,19 +1,22 @@
-#include "screen/browse_list.h"
+#include "lists/browse_list.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
+#include "data/data_files.h"
 #include "data/record_ops.h"
+#include "entry/entry.h"
 #include "entry/field_entry.h"
-#include "entry/text_styles.h"
+#include "format/fixed_text.h"
 #include "platform/files.h"
 #include "platform/key_codes.h"
 #include "screen/active_keys.h"
 #include "screen/key_reader.h"
+#include "screen/screen.h"
 #include "screen/screen_stack.h"
-#include "startup/program.h"
+#include "screen/text_styles.h"
 
 namespace xt {
 
@@ -49,12 +52,6 @@ int32_t getInt32(const std::string& bytes, size_t at) {
   return static_cast<int32_t>(u);
 }
 
-std::string rightTrimmed(std::string text) {
-  size_t end = text.find_last_not_of(' ');
-  text.resize(end == std::string::npos ? 0 : end + 1);
-  return text;
-}
-
 // Byte-wise comparison, as the record manager orders keys.
 bool bytesGreater(const std::string& a, const std::string& b) {
   size_t n = std::min(a.size(), b.size());
@@ -72,8 +69,9 @@ struct EntryHeader {
 // data file.
 class BrowseSession {
  public:
-  BrowseSession(Program& program, int16_t list)
-      : program_(program), list_(list), lookup_(program.form.lookups.at(static_cast<size_t>(list))) {
+  BrowseSession(Entry& entry, DataFiles& files, BrowseState& state, int16_t list)
+      : entry_(entry), files_(files), state_(state), list_(list),
+        lookup_(entry.form.lookups.at(static_cast<size_t>(list))) {
     fileId_ = lookup_.attr[0];
     keyNumber_ = lookup_.attr[1];
     height_ = lookup_.attr[4] - lookup_.attr[2] - 1;
@@ -84,7 +82,7 @@ class BrowseSession {
   int16_t run(int16_t& result);
 
  private:
-  std::string path() const { return program_.settings.tempDir + "Browse.tmp"; }
+  std::string path() const { return entry_.screen.settings.tempDir + "Browse.tmp"; }
 
   void open();
   void close(int16_t key, int16_t& result);
@@ -104,7 +102,9 @@ class BrowseSession {
   void drawTitle();
   void pageUp();
 
-  Program& program_;
+  Entry& entry_;
+  DataFiles& files_;
+  BrowseState& state_;
   int16_t list_;
   LookupList lookup_;
   int16_t fileId_ = 0;
@@ -139,24 +139,24 @@ class BrowseSession {
 int16_t BrowseSession::run(int16_t& result) {
   int16_t filterGroup = lookup_.attr[6];
   if (filterGroup != 0) {
-    if (enterGroup(program_, filterGroup) == key::kEsc) {
+    if (enterGroup(entry_, filterGroup) == key::kEsc) {
       result = -1;
       return result;
     }
   }
 
   int16_t n = list_;
-  result = program_.hooks->browseRangeHook(n, from_, limit_);
+  result = entry_.hooks->browseRangeHook(n, from_, limit_);
   if (result != 0) return result;
 
   open();
 
   int16_t key = 0;
   for (;;) {
-    selectTextStyle(program_, "u");
+    selectTextStyle(entry_.screen, "u");
     drawLine(selectedRow_, text_);
-    key = waitKey(program_);
-    selectTextStyle(program_, "h");
+    key = waitKey(entry_.screen);
+    selectTextStyle(entry_.screen, "h");
     drawLine(selectedRow_, text_);
 
     if (key == key::kLeft) {
@@ -211,11 +211,11 @@ int16_t BrowseSession::run(int16_t& result) {
     if (header_.recordPos == 0) {
       result = -1;
     } else if (fileId_ != 0) {
-      result = static_cast<int16_t>(recordPosition(program_, fileId_, header_.recordPos));
+      result = static_cast<int16_t>(recordPosition(files_, fileId_, header_.recordPos));
     } else {
       result = 0;
-      program_.browse.chosenEntryValue = header_.recordPos;
-      program_.browse.chosenEntryText = text_;
+      state_.chosenEntryValue = header_.recordPos;
+      state_.chosenEntryText = text_;
     }
   } else {
     result = -1;
@@ -225,15 +225,15 @@ int16_t BrowseSession::run(int16_t& result) {
 }
 
 void BrowseSession::open() {
-  if (fileId_ > 0) setLockMode(program_, fileId_, "+d");
+  if (fileId_ > 0) setLockMode(files_, fileId_, "+d");
 
-  selectTextStyle(program_, "+n");
-  saveRegion(program_, lookup_.attr[2], lookup_.attr[3], lookup_.attr[4], lookup_.attr[5]);
-  drawFrame(program_, 2);
-  selectTextStyle(program_, "h");
+  selectTextStyle(entry_.screen, "+n");
+  saveRegion(entry_.screen, lookup_.attr[2], lookup_.attr[3], lookup_.attr[4], lookup_.attr[5]);
+  drawFrame(entry_.screen, 2);
+  selectTextStyle(entry_.screen, "h");
 
-  setActiveKeys(program_, "d,1b,4800,5000,4900,5100,4b00,4d00", "+ea");
-  if (lookup_.attr[7] != 0) setActiveKeys(program_, "3e00", "a");
+  setActiveKeys(entry_.screen, "d,1b,4800,5000,4900,5100,4b00,4d00", "+ea");
+  if (lookup_.attr[7] != 0) setActiveKeys(entry_.screen, "3e00", "a");
 
   // A list over a data file starts with an empty cache; a list without
   // one shows what Browse.tmp already holds.
@@ -263,17 +263,17 @@ void BrowseSession::close(int16_t key, int16_t& result) {
 
   int16_t further = lookup_.attr[7];
   if (key == key::kF4 && further != 0) {
-    browseList(program_, further, result);
+    browseList(entry_, files_, state_, further, result);
     if (result == 0) {
       int16_t list = further, group = 0, field = 0;
-      program_.hooks->lookupChosenHook(list, group, field);
+      entry_.hooks->lookupChosenHook(list, group, field);
     }
   }
 
-  setActiveKeys(program_, "", "-");
-  restoreRegion(program_);
-  selectTextStyle(program_, "-");
-  if (fileId_ > 0) setLockMode(program_, fileId_, "-");
+  setActiveKeys(entry_.screen, "", "-");
+  restoreRegion(entry_.screen);
+  selectTextStyle(entry_.screen, "-");
+  if (fileId_ > 0) setLockMode(files_, fileId_, "-");
 }
 
 // Reads and checks the header at a position: the entry must lie inside
@@ -342,14 +342,14 @@ bool BrowseSession::appendFromData() {
   if (dataEnded_) return false;
   if (!dataStarted_) {
     dataStarted_ = true;
-    int16_t status = findByKey(program_, fileId_, keyNumber_, from_, 1);
-    limitImage_ = keySortImage(program_, limit_, fileId_);
+    int16_t status = findByKey(files_, fileId_, keyNumber_, from_, 1);
+    limitImage_ = keySortImage(files_, limit_, fileId_);
     if (status != 0 || beyondLimit()) dataEnded_ = true;
     settleOnLine();
     if (dataEnded_) return false;
   }
 
-  int32_t recordPos = recordPosition(program_, fileId_, 0);
+  int32_t recordPos = recordPosition(files_, fileId_, 0);
   std::string text = pendingLine_.substr(0, 0xFFFF);
   std::string entry;
   putInt32(entry, lastWritten_);
@@ -383,28 +383,28 @@ bool BrowseSession::appendFromData() {
 void BrowseSession::settleOnLine() {
   while (!dataEnded_) {
     int16_t n = list_;
-    pendingLine_ = rightTrimmed(program_.hooks->browseLineHook(n));
+    pendingLine_ = rightTrimmed(entry_.hooks->browseLineHook(n));
     if (!pendingLine_.empty()) return;
     stepData();
   }
 }
 
 void BrowseSession::stepData() {
-  if (skipRecords(program_, fileId_, 1) != 0 || beyondLimit() || escTyped()) dataEnded_ = true;
+  if (skipRecords(files_, fileId_, 1) != 0 || beyondLimit() || escTyped()) dataEnded_ = true;
 }
 
 // The list ends at the first record whose key, cut to the length of the
 // limit key, sorts after the limit key. An empty limit key sets no limit.
 bool BrowseSession::beyondLimit() {
   if (limit_.empty()) return false;
-  std::string current = currentKeySortImage(program_, fileId_);
+  std::string current = currentKeySortImage(files_, fileId_);
   return bytesGreater(current.substr(0, limitImage_.size()), limitImage_);
 }
 
 // A key typed while records are read is taken; Esc stops the reading. It is
 // read from the console itself: a hot key must not open a tool over a page
 // still being drawn, and text a tool is typing is left for the key loop.
-bool BrowseSession::escTyped() { return readConsoleKey(program_, 0) == key::kEsc; }
+bool BrowseSession::escTyped() { return readConsoleKey(entry_.screen, 0) == key::kEsc; }
 
 // Moves the current entry by lines; returns how many lines it moved.
 int BrowseSession::move(int lines) {
@@ -426,17 +426,17 @@ int BrowseSession::move(int lines) {
 }
 
 void BrowseSession::drawLine(int row, const std::string& text) {
-  locateInWindow(program_, static_cast<int16_t>(row), 1);
+  locateInWindow(entry_.screen, static_cast<int16_t>(row), 1);
   size_t first = static_cast<size_t>(firstColumn_ - 1);
   std::string visible = first < text.size() ? text.substr(first, static_cast<size_t>(width_)) : std::string();
   visible.resize(static_cast<size_t>(width_), ' ');
-  printText(program_, visible);
+  printText(entry_.screen, visible);
 }
 
 void BrowseSession::drawPage() {
   std::string saved;
   putInt32(saved, currentPos_);
-  pushValue(program_, saved);
+  pushValue(entry_.state.values, saved);
   pageTop_ = pos_;
 
   bool ended = false;
@@ -460,13 +460,13 @@ void BrowseSession::drawPage() {
   }
   nextPage_ = ended ? 0 : pos_;
 
-  pos_ = getInt32(popValue(program_), 0);
+  pos_ = getInt32(popValue(entry_.state.values), 0);
   fetch();
 }
 
 void BrowseSession::drawTitle() {
-  selectTextStyle(program_, "+n");
-  locateInWindow(program_, 0, 0);
+  selectTextStyle(entry_.screen, "+n");
+  locateInWindow(entry_.screen, 0, 0);
   const std::string& title = lookup_.lookupTitle;
   std::string line(1, firstColumn_ == 1 ? kCornerLeft : kMoreLeft);
   for (int i = firstColumn_; i < firstColumn_ + width_; ++i) {
@@ -480,8 +480,8 @@ void BrowseSession::drawTitle() {
   bool more = firstColumn_ <= widestOverflow_ ||
               title.size() > static_cast<size_t>(firstColumn_ + width_ - 1);
   line.push_back(more ? kMoreRight : kCornerRight);
-  printText(program_, line);
-  selectTextStyle(program_, "-");
+  printText(entry_.screen, line);
+  selectTextStyle(entry_.screen, "-");
 }
 
 // Moves a page up: the current entry by height lines, the page top by as
@@ -505,12 +505,12 @@ void BrowseSession::pageUp() {
 
 }  // namespace
 
-void browseList(Program& program, int16_t& list, int16_t& result) {
-  if (list < 1 || list > program.form.lookupCount()) {
+void browseList(Entry& entry, DataFiles& files, BrowseState& state, int16_t& list, int16_t& result) {
+  if (list < 1 || list > entry.form.lookupCount()) {
     result = -1;
     return;
   }
-  BrowseSession session(program, list);
+  BrowseSession session(entry, files, state, list);
   if (!session.windowUsable()) {
     result = -1;
     return;

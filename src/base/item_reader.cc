@@ -1,4 +1,4 @@
-#include "forms/item_reader.h"
+#include "base/item_reader.h"
 
 namespace xt {
 

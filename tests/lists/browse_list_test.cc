@@ -1,4 +1,4 @@
-#include "screen/browse_list.h"
+#include "lists/browse_list.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/file_table.h"
+#include "format/fixed_text.h"
 #include "forms/operator_maintenance.h"
 #include "platform/files.h"
 #include "platform/key_codes.h"
@@ -90,7 +91,7 @@ class BrowseListTest : public ::testing::Test {
   int16_t browse(std::initializer_list<int16_t> keys, int16_t list = 1) {
     console.pushKeys(keys);
     int16_t result = 99;
-    browseList(program, list, result);
+    browseList(program.entry, program.data, program.browse, list, result);
     return result;
   }
 
@@ -239,7 +240,7 @@ TEST_F(BrowseListTest, AnyOtherKeyOrAClickCancels) {
   writeLines(3);
   console.pushClick(7, 12);
   int16_t list = 1, result = 0;
-  browseList(program, list, result);
+  browseList(program.entry, program.data, program.browse, list, result);
   EXPECT_EQ(result, -1);
   // F4 without a further list cancels too.
   writeLines(3);
@@ -299,7 +300,7 @@ class RangeHooks : public FormHooks {
 TEST_F(BrowseListTest, RangeHookRefusalOpensNothing) {
   RangeHooks hooks;
   hooks.refuse = -1;
-  program.hooks = &hooks;
+  program.entry.hooks = &hooks;
   writeLines(3);
   EXPECT_EQ(browse({key::kEnter}), -1);
   EXPECT_EQ(hooks.calls, 1);
@@ -309,7 +310,7 @@ TEST_F(BrowseListTest, RangeHookRefusalOpensNothing) {
 
 TEST_F(BrowseListTest, F4OpensTheFurtherListAfterClosingThisOne) {
   RangeHooks hooks;
-  program.hooks = &hooks;
+  program.entry.hooks = &hooks;
   program.form.lookups.resize(3);
   program.form.lookups[1].attr[7] = 2;
   LookupList& inner = program.form.lookups[2];
@@ -325,8 +326,8 @@ TEST_F(BrowseListTest, F4OpensTheFurtherListAfterClosingThisOne) {
   ASSERT_EQ(console.snapshots.size(), 2u);
   EXPECT_EQ(screenRow(1, 3).substr(39, 6), "\xC9" "INNER");
   EXPECT_EQ(listRow(1, 1), "LINE01      ");  // the outer list is still drawn under it
-  EXPECT_EQ(program.windows.windowDepth, 0);
-  EXPECT_TRUE(program.styles.valueStack.empty());
+  EXPECT_EQ(program.screen.windows.windowDepth, 0);
+  EXPECT_TRUE(program.entry.state.values.bytes.empty());
 }
 
 // The operator form's line hook, counting its calls, with a key range
@@ -361,16 +362,16 @@ class DataBrowseTest : public BrowseListTest {
     LookupList& l = program.form.lookups[1];
     l.attr[0] = kOperatorFileId;
     l.attr[5] = 50;
-    program.hooks = &hooks;
-    ASSERT_EQ(openDataFile(program, kOperatorFileId, t.root() + "Operador",
+    program.entry.hooks = &hooks;
+    ASSERT_EQ(openDataFile(program.data, kOperatorFileId, t.root() + "Operador",
                            recordBytes(hooks.record())),
               0);
   }
-  void TearDown() override { (void)resetAllFiles(program); }
+  void TearDown() override { (void)resetAllFiles(program.data); }
 
   // Inserts operators straight through the record manager (no db.log).
   void addOperators(const std::vector<std::string>& codes) {
-    FileSlot& slot = program.files.slots[findFileSlot(program, kOperatorFileId)];
+    FileSlot& slot = program.data.table.slots[findFileSlot(program.data, kOperatorFileId)];
     for (const std::string& code : codes) {
       OperatorRecord rec{};
       std::memcpy(rec.operatorCode, fitText(code, 8).data(), 8);
@@ -390,13 +391,13 @@ class DataBrowseTest : public BrowseListTest {
   }
   std::string dataRow(size_t i, int r) const { return screenRow(i, 5 + r).substr(10, 39); }
 
-  CountingOperatorHooks hooks{program};
+  CountingOperatorHooks hooks{program.entry, program.data, program.browse};
 };
 
 TEST_F(DataBrowseTest, ListsRecordsInKeyOrderAndEnterReadsTheChosenOne) {
   addOperators({"CARLA", "ALBA", "BRUNO"});
-  int slot = findFileSlot(program, kOperatorFileId);
-  program.files.slots[slot].lockMode = 2;
+  int slot = findFileSlot(program.data, kOperatorFileId);
+  program.data.table.slots[slot].lockMode = 2;
   EXPECT_EQ(browse({key::kDown, key::kDown, key::kDown, key::kPgDn, key::kUp, key::kEnter}), 0);
   EXPECT_EQ(dataRow(0, 1), fitText("ALBA      T ALBA    RESTRINGIT", 39));
   EXPECT_EQ(dataRow(0, 3).substr(0, 5), "CARLA");
@@ -404,8 +405,8 @@ TEST_F(DataBrowseTest, ListsRecordsInKeyOrderAndEnterReadsTheChosenOne) {
   EXPECT_EQ(highlighted(4), 3);  // Down and PgDn stop at the last line
   EXPECT_EQ(std::string(hooks.record().operatorCode, 8), "BRUNO   ");
   // Reads were made without locks and the mode is back as it was.
-  EXPECT_EQ(program.files.slots[slot].lockMode, 2);
-  EXPECT_TRUE(program.files.lockModeStack.empty());
+  EXPECT_EQ(program.data.table.slots[slot].lockMode, 2);
+  EXPECT_TRUE(program.data.table.lockModeStack.empty());
   EXPECT_FALSE(fileExists(browsePath()));
 }
 
@@ -454,11 +455,11 @@ TEST_F(DataBrowseTest, EscTypedWhileReadingStopsAtTheLinesFound) {
 TEST_F(DataBrowseTest, HotKeysTypedWhileReadingOpenNoTool) {
   addOperators(numbered(30));
   int opened = 0;
-  program.tools.calculator = [&](Program&) {
+  program.screen.tools.calculator = [&](Screen&) {
     ++opened;
     return std::string("7");
   };
-  program.tools.calendar = [&](Program&) {
+  program.screen.tools.calendar = [&](Screen&) {
     ++opened;
     return std::string("8/12/2026");
   };
@@ -470,7 +471,7 @@ TEST_F(DataBrowseTest, HotKeysTypedWhileReadingOpenNoTool) {
   ASSERT_FALSE(console.snapshots.empty());
   EXPECT_EQ(dataRow(0, 10).substr(0, 5), "OP010");
   EXPECT_EQ(std::string(hooks.record().operatorCode, 8), "OP002   ");
-  EXPECT_TRUE(program.keyReader.pendingInput.empty());
+  EXPECT_TRUE(program.screen.keyReader.pendingInput.empty());
 
   console.snapshots.clear();
   console.setTypeAhead(true);
@@ -489,9 +490,9 @@ TEST_F(DataBrowseTest, HotKeysTypedWhileReadingOpenNoTool) {
 // drawn; reading records leaves it alone.
 TEST_F(DataBrowseTest, ToolTextIsNotTakenWhileReading) {
   addOperators(numbered(30));
-  program.keyReader.pendingInput = "75";
+  program.screen.keyReader.pendingInput = "75";
   EXPECT_EQ(browse({key::kEnter}), -1);  // '7' ends the list like any other key
-  EXPECT_EQ(program.keyReader.pendingInput, "5");
+  EXPECT_EQ(program.screen.keyReader.pendingInput, "5");
   EXPECT_EQ(console.pendingEvents(), 1u);  // Enter is still to be read
 }
 
@@ -499,7 +500,7 @@ TEST_F(DataBrowseTest, EmptyFileGivesOneBlankLineAndEnterCancels) {
   EXPECT_EQ(browse({key::kEnter}), -1);
   EXPECT_EQ(highlighted(0), 1);
   EXPECT_EQ(dataRow(0, 1), std::string(39, ' '));
-  EXPECT_TRUE(program.files.lockModeStack.empty());
+  EXPECT_TRUE(program.data.table.lockModeStack.empty());
 }
 
 TEST_F(DataBrowseTest, FilterGroupLeftWithEscOpensNothing) {
