@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/key_codes.h"
 #include "screen/active_keys.h"
+#include "screen/calculator_state.h"
 #include "screen/key_reader.h"
 #include "screen/screen.h"
 #include "screen/screen_stack.h"
@@ -21,182 +22,8 @@ namespace xt {
 
 namespace {
 
-constexpr int kTapeLines = 22;
 constexpr int kBoxWidth = 26;
-constexpr int16_t kLastLeft = 80 - kBoxWidth + 1;  // 55: the box's right edge at column 80
-constexpr int16_t kEmptyTapeTop = 23;
-// A double holds no more significant digits than these; a number typed
-// within them is kept exactly as its digits.
-constexpr int kMaxDigits = 15;
-constexpr int16_t kMaxDecimals = 15;
-const char* const kFileName = "TAVCALC.TMP";
 const std::string kIntegerMask = "Z,ZZZ,ZZZ,ZZZ,ZZZ,ZZ9";
-
-struct TapeLine {
-  double value = 0;
-  bool hasPoint = false;
-  int16_t decimals = 0;
-  std::string op;  // "" prints as a blank
-};
-
-// The whole calculator, as kept in TAVCALC.TMP between openings.
-struct CalcState {
-  int16_t calcLeft = 1;
-  int16_t tapeTop = kEmptyTapeTop;
-  double entry = 0;
-  double accumulator = 0;
-  bool cleared = true;
-  bool entering = false;
-  bool hasPoint = false;
-  int16_t decimals = 0;
-  std::string lastKey;
-  std::string pendingOp;
-  std::array<TapeLine, kTapeLines> tape;  // tape[21] is the newest line
-};
-
-// ---- TAVCALC.TMP ------------------------------------------------------
-//
-// Comma-separated items, texts in double quotes, lines ended by CR LF:
-//   1,23,15,15                     calcLeft, tapeTop, entry, accumulator
-//   0,0,0,0                        cleared, entering, hasPoint, decimals
-//   "",""                          lastKey, pendingOp
-//   12,0,0,"+"                     22 tape lines: value, point flag,
-//   ...                            decimals, operator
-// Flags are -1 (true) or 0. An item that is missing or unusable keeps its
-// first-use value.
-
-std::vector<std::string> splitItems(const std::string& line) {
-  std::vector<std::string> items;
-  size_t i = 0;
-  for (;;) {
-    while (i < line.size() && line[i] == ' ') ++i;
-    std::string item;
-    if (i < line.size() && line[i] == '"') {
-      size_t close = line.find('"', i + 1);
-      if (close == std::string::npos) close = line.size();
-      item = "\"";
-      item.append(line, i + 1, close - i - 1);
-      item += '"';
-      i = close + 1;
-    }
-    size_t comma = line.find(',', std::min(i, line.size()));
-    std::string rest = line.substr(std::min(i, line.size()), comma == std::string::npos
-                                                                  ? std::string::npos
-                                                                  : comma - std::min(i, line.size()));
-    if (item.empty()) item = rest;
-    while (!item.empty() && item.back() == ' ') item.pop_back();
-    items.push_back(item);
-    if (comma == std::string::npos) break;
-    i = comma + 1;
-  }
-  return items;
-}
-
-bool parseNumber(const std::string& item, double& out) {
-  if (item.empty()) return false;
-  double v = 0;
-  const char* first = item.data();
-  const char* last = first + item.size();
-  if (*first == '+') ++first;
-  auto [ptr, ec] = std::from_chars(first, last, v);
-  if (ec != std::errc() || ptr != last || !std::isfinite(v)) return false;
-  out = v;
-  return true;
-}
-
-bool parseInt(const std::string& item, int lo, int hi, int16_t& out) {
-  double v;
-  if (!parseNumber(item, v) || v != std::trunc(v) || v < lo || v > hi) return false;
-  out = static_cast<int16_t>(v);
-  return true;
-}
-
-bool parseFlag(const std::string& item, bool& out) {
-  int16_t v;
-  if (!parseInt(item, -1, 0, v)) return false;
-  out = v != 0;
-  return true;
-}
-
-// A quoted text that is one of the allowed values.
-bool parseText(const std::string& item, const std::string& allowed, std::string& out) {
-  if (item.size() < 2 || item.front() != '"' || item.back() != '"') return false;
-  std::string text = item.substr(1, item.size() - 2);
-  if (text.size() > 1 || (text.size() == 1 && allowed.find(text[0]) == std::string::npos)) return false;
-  out = text;
-  return true;
-}
-
-// The point flag and the decimals together: no decimals without a point.
-void parsePointAndDecimals(const std::string& flagItem, const std::string& decimalsItem,
-                           bool& hasPoint, int16_t& decimals) {
-  bool point = hasPoint;
-  int16_t dec = decimals;
-  parseFlag(flagItem, point);
-  parseInt(decimalsItem, 0, kMaxDecimals, dec);
-  hasPoint = point;
-  decimals = point ? dec : 0;
-}
-
-CalcState loadState(const std::string& path) {
-  CalcState s;
-  std::optional<std::string> text = readWholeFile(path);
-  if (!text) return s;
-  std::vector<std::string> lines = splitLines(*text);
-  auto itemsOf = [&](size_t line) {
-    std::vector<std::string> items = line < lines.size() ? splitItems(lines[line])
-                                                         : std::vector<std::string>{};
-    items.resize(4);
-    return items;
-  };
-
-  std::vector<std::string> l1 = itemsOf(0);
-  parseInt(l1[0], 1, kLastLeft, s.calcLeft);
-  parseInt(l1[1], 2, kEmptyTapeTop, s.tapeTop);
-  parseNumber(l1[2], s.entry);
-  parseNumber(l1[3], s.accumulator);
-
-  std::vector<std::string> l2 = itemsOf(1);
-  parseFlag(l2[0], s.cleared);
-  parseFlag(l2[1], s.entering);
-  parsePointAndDecimals(l2[2], l2[3], s.hasPoint, s.decimals);
-
-  std::vector<std::string> l3 = itemsOf(2);
-  parseText(l3[0], "+-*/%RC=", s.lastKey);
-  parseText(l3[1], "+-*/", s.pendingOp);
-
-  for (int k = 0; k < kTapeLines; ++k) {
-    std::vector<std::string> t = itemsOf(3 + static_cast<size_t>(k));
-    TapeLine& line = s.tape[static_cast<size_t>(k)];
-    parseNumber(t[0], line.value);
-    parsePointAndDecimals(t[1], t[2], line.hasPoint, line.decimals);
-    parseText(t[3], " +-*/%R=", line.op);
-  }
-  return s;
-}
-
-std::string numberItem(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
-}
-
-std::string flagItem(bool v) { return v ? "-1" : "0"; }
-std::string textItem(const std::string& v) { return "\"" + v + "\""; }
-
-std::string stateText(const CalcState& s) {
-  std::string out;
-  out += std::to_string(s.calcLeft) + "," + std::to_string(s.tapeTop) + "," + numberItem(s.entry) +
-         "," + numberItem(s.accumulator) + "\r\n";
-  out += flagItem(s.cleared) + "," + flagItem(s.entering) + "," + flagItem(s.hasPoint) + "," +
-         std::to_string(s.decimals) + "\r\n";
-  out += textItem(s.lastKey) + "," + textItem(s.pendingOp) + "\r\n";
-  for (const TapeLine& t : s.tape) {
-    out += numberItem(t.value) + "," + flagItem(t.hasPoint) + "," + std::to_string(t.decimals) +
-           "," + textItem(t.op) + "\r\n";
-  }
-  return out;
-}
 
 // ---- Arithmetic ---------------------------------------------------------
 
@@ -560,9 +387,9 @@ std::string calculator(Screen& screen) {
   setActiveKeys(screen, "", "+e");
   selectTextStyle(screen, "+n");
   screen.console.setCursorShape(false, screen.console.cursorSize());
-  const std::string path = screen.settings.terminalDir + kFileName;
+  const std::string path = screen.settings.terminalDir + kCalculatorStateFile;
 
-  Calculator calc(screen, loadState(path));
+  Calculator calc(screen, loadCalculatorState(path));
   calc.open();
   std::string result;
   for (;;) {
@@ -573,7 +400,7 @@ std::string calculator(Screen& screen) {
   calc.close();
   // A failed write keeps the previous state file whole; the result still
   // goes to the caller.
-  (void)replaceFileAtomically(path, stateText(calc.state()));
+  (void)replaceFileAtomically(path, calculatorStateText(calc.state()));
 
   screen.console.setCursorShape(true, screen.console.cursorSize());
   selectTextStyle(screen, "-");
