@@ -10,6 +10,7 @@
 #include "entry/entry.h"
 #include "entry/field_entry.h"
 #include "format/fixed_text.h"
+#include "lists/browse_cache.h"
 #include "platform/files.h"
 #include "platform/key_codes.h"
 #include "screen/active_keys.h"
@@ -22,16 +23,6 @@ namespace xt {
 
 namespace {
 
-// Browse.tmp holds one entry per listed line, from position 1 (positions
-// are 1-based):
-//   0  4  back link: position of the previous entry, 0 in the first one
-//   4  4  record position of the line's record (or the preparer's value)
-//   8  2  text length L
-//  10  L  the line text without trailing blanks
-// All numbers little-endian. The back link walks the list upwards, L walks
-// it downwards.
-constexpr int32_t kHeaderSize = 10;
-
 constexpr char kCornerLeft = '\xC9';   // double top-left corner
 constexpr char kCornerRight = '\xBB';  // double top-right corner
 constexpr char kFrameLine = '\xCD';    // double horizontal line
@@ -40,30 +31,12 @@ constexpr char kMoreRight = '\x10';    // right-pointing triangle
 
 constexpr int kColumnStep = 8;
 
-void putInt32(std::string& out, int32_t value) {
-  auto u = static_cast<uint32_t>(value);
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
-}
-
-int32_t getInt32(const std::string& bytes, size_t at) {
-  uint32_t u = 0;
-  for (size_t i = 0; i < 4 && at + i < bytes.size(); ++i)
-    u |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
-  return static_cast<int32_t>(u);
-}
-
 // Byte-wise comparison, as the record manager orders keys.
 bool bytesGreater(const std::string& a, const std::string& b) {
   size_t n = std::min(a.size(), b.size());
   int c = n == 0 ? 0 : std::memcmp(a.data(), b.data(), n);
   return c > 0 || (c == 0 && a.size() > b.size());
 }
-
-struct EntryHeader {
-  int32_t backLink = 0;
-  int32_t recordPos = 0;
-  int32_t length = 0;
-};
 
 // One open list: the window, the cached lines and the position in the
 // data file.
@@ -86,7 +59,6 @@ class BrowseSession {
 
   void open();
   void close(int16_t key, int16_t& result);
-  bool readHeader(int32_t at, EntryHeader& header) const;
   bool readEntryAt(int32_t at);
   void checkNextEntry();
   void updateFlags();
@@ -112,11 +84,10 @@ class BrowseSession {
   int height_ = 0;
   int width_ = 0;
 
-  BinaryFile file_;
-  int32_t end_ = 1;  // position after the last byte of Browse.tmp in use
-  int32_t pos_ = 1;  // the file position
+  BrowseCache cache_;
+  int32_t pos_ = 1;  // the position in the cache
 
-  EntryHeader header_;  // the current entry
+  BrowseEntryHeader header_;  // the current entry
   std::string text_;
   bool haveEntry_ = false;
 
@@ -187,9 +158,9 @@ int16_t BrowseSession::run(int16_t& result) {
         if (selectedRow_ < height_) {
           ++selectedRow_;
         } else {
-          EntryHeader top;
-          if (readHeader(pageTop_, top)) {
-            pos_ = pageTop_ + kHeaderSize + top.length;
+          BrowseEntryHeader top;
+          if (cache_.readHeader(pageTop_, top)) {
+            pos_ = pageTop_ + kBrowseEntryHeaderSize + top.length;
             drawPage();
           }
         }
@@ -237,11 +208,9 @@ void BrowseSession::open() {
 
   // A list over a data file starts with an empty cache; a list without
   // one shows what Browse.tmp already holds.
-  file_.open(path(), fileId_ != 0 ? BinaryFile::Mode::Truncate : BinaryFile::Mode::ReadWriteCreate);
-  int64_t size = file_.isOpen() ? file_.size() : 0;
-  end_ = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(size, 0), INT32_MAX - 1)) + 1;
+  cache_.open(path(), fileId_ != 0);
 
-  header_ = EntryHeader{};
+  header_ = BrowseEntryHeader{};
   text_.clear();
   dataStarted_ = false;
   dataEnded_ = fileId_ == 0;
@@ -258,7 +227,7 @@ void BrowseSession::open() {
 }
 
 void BrowseSession::close(int16_t key, int16_t& result) {
-  file_.close();
+  cache_.close();
   removeFile(path());
 
   int16_t further = lookup_.attr[7];
@@ -276,29 +245,15 @@ void BrowseSession::close(int16_t key, int16_t& result) {
   if (fileId_ > 0) setLockMode(files_, fileId_, "-");
 }
 
-// Reads and checks the header at a position: the entry must lie inside
-// the file and its back link must point before it.
-bool BrowseSession::readHeader(int32_t at, EntryHeader& header) const {
-  if (at < 1 || static_cast<int64_t>(at) + kHeaderSize > end_) return false;
-  std::string bytes = file_.readAt(at - 1, kHeaderSize);
-  if (bytes.size() != static_cast<size_t>(kHeaderSize)) return false;
-  header.backLink = getInt32(bytes, 0);
-  header.recordPos = getInt32(bytes, 4);
-  header.length = static_cast<uint8_t>(bytes[8]) | (static_cast<uint8_t>(bytes[9]) << 8);
-  if (static_cast<int64_t>(at) + kHeaderSize + header.length > end_) return false;
-  return header.backLink == 0 || (header.backLink >= 1 && header.backLink < at);
-}
-
 bool BrowseSession::readEntryAt(int32_t at) {
-  EntryHeader header;
-  if (!readHeader(at, header)) return false;
-  std::string text = file_.readAt(static_cast<int64_t>(at) - 1 + kHeaderSize, static_cast<size_t>(header.length));
-  if (text.size() != static_cast<size_t>(header.length)) return false;
+  BrowseEntryHeader header;
+  std::string text;
+  if (!cache_.read(at, header, text)) return false;
   header_ = header;
   text_ = std::move(text);
   haveEntry_ = true;
   currentPos_ = at;
-  pos_ = at + kHeaderSize + header.length;
+  pos_ = at + kBrowseEntryHeaderSize + header.length;
   checkNextEntry();
   updateFlags();
   return true;
@@ -307,17 +262,17 @@ bool BrowseSession::readEntryAt(int32_t at) {
 // A damaged entry where the next one should start ends the list there, so
 // the list never reads outside the file or loops along a bad link.
 void BrowseSession::checkNextEntry() {
-  if (pos_ >= end_) return;
-  EntryHeader next;
-  if (!readHeader(pos_, next)) {
-    end_ = pos_;
+  if (pos_ >= cache_.end()) return;
+  BrowseEntryHeader next;
+  if (!cache_.readHeader(pos_, next)) {
+    cache_.cutAt(pos_);
     dataEnded_ = true;
   }
 }
 
 void BrowseSession::updateFlags() {
   atFirst_ = header_.backLink == 0;
-  atLast_ = pos_ >= end_ && dataEnded_;
+  atLast_ = pos_ >= cache_.end() && dataEnded_;
 }
 
 // Makes the entry at the file position current, reading it from the data
@@ -326,10 +281,10 @@ void BrowseSession::updateFlags() {
 bool BrowseSession::fetch() {
   int32_t previous = currentPos_;
   currentPos_ = pos_;
-  bool got = pos_ >= end_ ? appendFromData() : readEntryAt(pos_);
+  bool got = pos_ >= cache_.end() ? appendFromData() : readEntryAt(pos_);
   if (!got) {
-    if (pos_ < end_) {  // damaged entry: the list ends before it
-      end_ = pos_;
+    if (pos_ < cache_.end()) {  // damaged entry: the list ends before it
+      cache_.cutAt(pos_);
       dataEnded_ = true;
     }
     if (haveEntry_) currentPos_ = previous;
@@ -351,25 +306,18 @@ bool BrowseSession::appendFromData() {
 
   int32_t recordPos = recordPosition(files_, fileId_, 0);
   std::string text = pendingLine_.substr(0, 0xFFFF);
-  std::string entry;
-  putInt32(entry, lastWritten_);
-  putInt32(entry, recordPos);
-  entry.push_back(static_cast<char>(text.size() & 0xFF));
-  entry.push_back(static_cast<char>(text.size() >> 8));
-  entry += text;
-  if (static_cast<int64_t>(end_) + static_cast<int64_t>(entry.size()) >= INT32_MAX ||
-      !file_.writeAt(end_ - 1, entry).ok()) {
+  const int32_t at = cache_.append(lastWritten_, recordPos, text);
+  if (at == 0) {
     dataEnded_ = true;
     return false;
   }
 
-  header_ = EntryHeader{lastWritten_, recordPos, static_cast<int32_t>(text.size())};
+  header_ = BrowseEntryHeader{lastWritten_, recordPos, static_cast<int32_t>(text.size())};
   text_ = std::move(text);
   haveEntry_ = true;
-  lastWritten_ = end_;
-  currentPos_ = end_;
-  end_ += static_cast<int32_t>(entry.size());
-  pos_ = end_;
+  lastWritten_ = at;
+  currentPos_ = at;
+  pos_ = cache_.end();
 
   // The data file always stands on the record of the next line (or has
   // ended), so the end of the list is known as soon as its last line is.
@@ -434,9 +382,7 @@ void BrowseSession::drawLine(int row, const std::string& text) {
 }
 
 void BrowseSession::drawPage() {
-  std::string saved;
-  putInt32(saved, currentPos_);
-  pushValue(entry_.state.values, saved);
+  const int32_t saved = currentPos_;  // the page is drawn, then this entry is current again
   pageTop_ = pos_;
 
   bool ended = false;
@@ -460,7 +406,7 @@ void BrowseSession::drawPage() {
   }
   nextPage_ = ended ? 0 : pos_;
 
-  pos_ = getInt32(popValue(entry_.state.values), 0);
+  pos_ = saved;
   fetch();
 }
 
@@ -492,8 +438,8 @@ void BrowseSession::pageUp() {
   int32_t top = pageTop_;
   int steps = 0;
   while (steps < height_) {
-    EntryHeader header;
-    if (!readHeader(top, header) || header.backLink == 0) break;
+    BrowseEntryHeader header;
+    if (!cache_.readHeader(top, header) || header.backLink == 0) break;
     top = header.backLink;
     ++steps;
   }
