@@ -80,24 +80,11 @@ int16_t readLengths(DataFiles& files, FileSlot& slot, int16_t keyNumber, int16_t
   int16_t st = status::kOk;
   std::string stat = readStat(files, slot, st);
   if (st != status::kOk) return st;
-  recordLength = readLe16(stat.data());
-  int16_t keys = static_cast<int16_t>(readLe16(stat.data() + 4));
-  if (keyNumber >= keys || keyNumber < 0) return st;
-  // Walk the segment specifications key by key; a segment with flag 0x10
-  // is followed by another of the same key.
-  size_t offset = kFileSpecSize;
-  int length = 0;
-  for (int k = 0; k <= keyNumber; ++k) {
-    length = 0;
-    uint8_t flags;
-    do {
-      if (offset + kSegmentSpecSize > stat.size()) return st;
-      length += readLe16(stat.data() + offset + 2);
-      flags = static_cast<uint8_t>(stat[offset + 4]);
-      offset += kSegmentSpecSize;
-    } while (flags & keyflag::kSegmented);
-  }
-  keyLength = static_cast<int16_t>(length);
+  const StatLayout layout = readStatLayout(stat);
+  recordLength = layout.recordLength;
+  // A key the answer does not hold whole has no length.
+  if (keyNumber >= 0 && keyNumber < static_cast<int>(layout.keys.size()))
+    keyLength = static_cast<int16_t>(layout.keys[static_cast<size_t>(keyNumber)].length);
   return st;
 }
 

@@ -199,28 +199,18 @@ std::string keySortImage(DataFiles& files, const std::string& key, int16_t fileI
   uint32_t dataLength = kDataBufferSize;
   (void)files.engine.call(op::kStat, slot.positionBlock, data.data(), dataLength, scratch, 255, 0);
 
-  // Walk every key's segments: find the current key's and count them all.
-  struct Segment {
-    size_t length;
-    uint8_t flags;
-  };
-  std::vector<Segment> current;
-  int keys = static_cast<int16_t>(readLe16(data.data() + 4));
-  size_t offset = kFileSpecSize;
-  for (int k = 0; k < keys; ++k) {
-    uint8_t flags;
-    do {
-      if (offset + kSegmentSpecSize > data.size()) return key;
-      flags = data[offset + 4];
-      if (k == slot.keyNumber) current.push_back({readLe16(data.data() + offset + 2), flags});
-      offset += kSegmentSpecSize;
-    } while (flags & keyflag::kSegmented);
-  }
-  const size_t table = offset + 9;  // after the signature and the 8-byte name
+  // The current key's segments; the collating sequence follows the last
+  // key's, after its signature and 8-byte name.
+  const StatLayout layout = readStatLayout(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+  if (!layout.complete()) return key;
+  const size_t table = layout.acsOffset + 9;
+  std::vector<SegmentSpec> current;
+  if (slot.keyNumber >= 0 && slot.keyNumber < static_cast<int>(layout.keys.size()))
+    current = layout.keys[static_cast<size_t>(slot.keyNumber)].segments;
 
   std::string image = key;
   size_t p = 1;
-  for (const Segment& seg : current) {
+  for (const SegmentSpec& seg : current) {
     if (seg.flags & keyflag::kBinary) {
       if (image.size() < p + seg.length - 1) image.resize(p + seg.length - 1, '\0');
       std::reverse(image.begin() + static_cast<long>(p - 1), image.begin() + static_cast<long>(p - 1 + seg.length));

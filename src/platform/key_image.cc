@@ -50,6 +50,18 @@ uint8_t segmentType(uint16_t flags, uint8_t extended) {
   return (flags & keyflag::kBinary) ? keytype::kUnsignedBinary : keytype::kString;
 }
 
+// A segment specification as laid out at p (16 bytes).
+SegmentSpec readSegmentSpec(const uint8_t* p) {
+  SegmentSpec s;
+  s.position = readLe16(p);
+  s.length = readLe16(p + 2);
+  s.flags = readLe16(p + 4);
+  s.type = segmentType(s.flags, p[10]);
+  s.nullValue = p[11];
+  s.acsNumber = p[15];
+  return s;
+}
+
 int16_t checkSegment(const SegmentSpec& s, uint16_t recordLength) {
   if (s.length == 0) return 29;
   if (s.position == 0 || s.position + s.length - 1 > recordLength) return 27;
@@ -130,6 +142,30 @@ bool segmentIsNull(const SegmentSpec& s, std::string_view bytes) {
 
 }  // namespace
 
+StatLayout readStatLayout(std::string_view data) {
+  StatLayout layout;
+  if (data.size() < kFileSpecSize) return layout;
+  const auto* d = reinterpret_cast<const uint8_t*>(data.data());
+  layout.recordLength = readLe16(d);
+  layout.keyCount = static_cast<int16_t>(readLe16(d + 4));
+  size_t offset = kFileSpecSize;
+  for (int k = 0; k < layout.keyCount; ++k) {
+    KeySpec key;
+    for (;;) {
+      if (offset + kSegmentSpecSize > data.size()) return layout;
+      SegmentSpec s = readSegmentSpec(d + offset);
+      offset += kSegmentSpecSize;
+      key.length += s.length;
+      key.segments.push_back(s);
+      if (!(s.flags & keyflag::kSegmented)) break;
+    }
+    key.flags = key.segments.front().flags;
+    layout.keys.push_back(std::move(key));
+  }
+  layout.acsOffset = offset;
+  return layout;
+}
+
 int16_t parseFileSpec(std::string_view data, FileSpec& fileSpec) {
   fileSpec = FileSpec{};
   if (data.size() < kFileSpecSize) return 22;
@@ -148,14 +184,7 @@ int16_t parseFileSpec(std::string_view data, FileSpec& fileSpec) {
     KeySpec key;
     for (;;) {
       if (offset + kSegmentSpecSize > data.size()) return 22;
-      const uint8_t* p = d + offset;
-      SegmentSpec s;
-      s.position = readLe16(p);
-      s.length = readLe16(p + 2);
-      s.flags = readLe16(p + 4);
-      s.type = segmentType(s.flags, p[10]);
-      s.nullValue = p[11];
-      s.acsNumber = p[15];
+      SegmentSpec s = readSegmentSpec(d + offset);
       offset += kSegmentSpecSize;
       if (int16_t st = checkSegment(s, fileSpec.recordLength)) return st;
       if (key.segments.empty()) {

@@ -83,6 +83,19 @@ constexpr int16_t kStatusInvalidAcs = 48;
 // type or flags, 48 a missing or malformed ACS.
 int16_t parseFileSpec(std::string_view data, FileSpec& fileSpec);
 
+// The layout as Stat gives it back, read without the checks of a Create
+// (the answer of another engine is taken as it comes): the record length,
+// the keys whose segment specifications the data holds whole, in order,
+// and where the collating sequences start once every key is read.
+struct StatLayout {
+  uint16_t recordLength = 0;
+  int keyCount = 0;           // as the file specification says
+  std::vector<KeySpec> keys;  // segments with position, length and flags
+  size_t acsOffset = 0;       // valid when complete()
+  bool complete() const { return static_cast<int>(keys.size()) == keyCount; }
+};
+StatLayout readStatLayout(std::string_view data);
+
 // The Create data buffer for recordLength, pageSize, fileFlags, keys and
 // tables (the segmented flag is set on every segment but a key's last; the
 // key-wide flags of the first segment are copied to the others).
