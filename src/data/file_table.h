@@ -51,7 +51,7 @@ DataFileName splitDataFileName(const std::string& name);
 
 // The slot holding fileId (1..40), else minus the highest free slot, else 0.
 // Every identifier is looked up alike, 0 included.
-int16_t findFileSlot(const DataFiles& files, int16_t fileId);
+[[nodiscard]] int16_t findFileSlot(const DataFiles& files, int16_t fileId);
 // The message that name cannot be used, with the record manager's status;
 // waits for a key and takes the message off again.
 void showFileError(DataFiles& files, const std::string& name, int16_t status);
@@ -72,6 +72,6 @@ std::span<uint8_t> recordBytes(Record& record) {
 }
 void queryKeyLength(DataFiles& files, int16_t fileId, int16_t keyNumber, int16_t& keyLength,
                     int32_t& recordLength);
-int16_t resetAllFiles(DataFiles& files);
+[[nodiscard]] int16_t resetAllFiles(DataFiles& files);
 
 }  // namespace xt

@@ -9,8 +9,8 @@ namespace xt {
 
 struct DataFiles;
 
-int16_t insertRecord(DataFiles& files, int16_t fileId);
-int16_t updateRecord(DataFiles& files, int16_t fileId);
+[[nodiscard]] int16_t insertRecord(DataFiles& files, int16_t fileId);
+[[nodiscard]] int16_t updateRecord(DataFiles& files, int16_t fileId);
 // The db.log line (with CR LF) for a file id, operation and status.
 std::string logLine(int32_t fileId, int32_t operation, int32_t status);
 

@@ -48,15 +48,15 @@ FileResult openLockFile(DataFiles& files, const std::string& directory, const st
 // afterwards, -1 when it was not obtained; a lock file that cannot be
 // opened is reported to the operator (a key takes the message off) and
 // gives -1 whatever the wait mode.
-int16_t acquireLock(DataFiles& files, const std::string& name, const std::string& type,
+[[nodiscard]] int16_t acquireLock(DataFiles& files, const std::string& name, const std::string& type,
                     const std::string& firstKey, const std::string& lastKey);
 // A key-range lock on the single key, bytes 128-227 written as two digits
 // of their low seven bits (0xC1 becomes "65").
-int16_t lockRecordKey(DataFiles& files, const std::string& name, const std::string& key);
+[[nodiscard]] int16_t lockRecordKey(DataFiles& files, const std::string& name, const std::string& key);
 std::string encodeLockKey(const std::string& key);
 // Frees this terminal's newest record in the name's lock file: 0, or -1
 // when it held none there or the lock file cannot be opened.
-int16_t releaseLock(DataFiles& files, const std::string& name);
+[[nodiscard]] int16_t releaseLock(DataFiles& files, const std::string& name);
 // Minutes since 1970-01-01 00:00 of the local clock.
 int32_t lockTimeNow(const DataFiles& files);
 

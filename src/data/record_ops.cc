@@ -19,8 +19,9 @@ namespace {
 constexpr int kKeyBufferSize = 256;
 
 bool takesLockBias(int operation) {
-  return (operation >= 5 && operation <= 13) || operation == 19 || operation == 22 ||
-         operation == 23 || operation == 24 || operation == 33 || operation == 34 || operation == 35;
+  return (operation >= op::kGetEqual && operation <= op::kGetLast) || operation == op::kBeginTransaction ||
+         operation == op::kGetPosition || operation == op::kGetDirect || operation == op::kStepNext ||
+         operation == op::kStepFirst || operation == op::kStepLast || operation == op::kStepPrevious;
 }
 
 std::vector<uint8_t> blankData(size_t size) { return std::vector<uint8_t>(std::max<size_t>(size, kDataBufferSize), ' '); }
@@ -56,8 +57,10 @@ int16_t callRecordManager(DataFiles& files, int16_t& slotNumber, int16_t& operat
     uint32_t dataLength = static_cast<uint32_t>(recordLength);
 
     uint8_t fill = ' ';
-    if (operation == 8 || operation == 9) fill = 0x00;
-    if (operation == 10 || operation == 11) fill = 0xFF;
+    // The key buffer beyond the key: the lowest bytes for a search upwards,
+    // the highest for one downwards.
+    if (operation == op::kGetGreater || operation == op::kGetGreaterOrEqual) fill = 0x00;
+    if (operation == op::kGetLess || operation == op::kGetLessOrEqual) fill = 0xFF;
     uint8_t key[kKeyBufferSize];
     std::memset(key, fill, sizeof key);
     std::memcpy(key, slot.keyBuffer.data(), keyLength);

@@ -10,16 +10,16 @@ namespace xt {
 
 struct DataFiles;
 
-int16_t callRecordManager(DataFiles& files, int16_t& slot, int16_t& operation);
-int16_t deleteRecord(DataFiles& files, int16_t fileId);
+[[nodiscard]] int16_t callRecordManager(DataFiles& files, int16_t& slot, int16_t& operation);
+[[nodiscard]] int16_t deleteRecord(DataFiles& files, int16_t fileId);
 // direction 0 equal, > 0 greater or equal, < 0 less or equal.
-int16_t findByKey(DataFiles& files, int16_t fileId, int16_t keyNumber, const std::string& key,
+[[nodiscard]] int16_t findByKey(DataFiles& files, int16_t fileId, int16_t keyNumber, const std::string& key,
                   int16_t direction);
-int16_t skipRecords(DataFiles& files, int16_t fileId, int32_t count);
+[[nodiscard]] int16_t skipRecords(DataFiles& files, int16_t fileId, int32_t count);
 // position 0: the current record's position (0 if none); otherwise reads
 // the record at that position and returns the status.
 int32_t recordPosition(DataFiles& files, int16_t fileId, int32_t position);
-int16_t setLockMode(DataFiles& files, int16_t fileId, const std::string& letters);
+[[nodiscard]] int16_t setLockMode(DataFiles& files, int16_t fileId, const std::string& letters);
 std::string keySortImage(DataFiles& files, const std::string& key, int16_t fileId);
 std::string currentKeySortImage(DataFiles& files, int16_t fileId);
 

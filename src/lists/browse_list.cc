@@ -196,7 +196,7 @@ int16_t BrowseSession::run(int16_t& result) {
 }
 
 void BrowseSession::open() {
-  if (fileId_ > 0) setLockMode(files_, fileId_, "+d");
+  if (fileId_ > 0) (void)setLockMode(files_, fileId_, "+d");
 
   selectTextStyle(entry_.screen, "+n");
   saveRegion(entry_.screen, lookup_.attr[2], lookup_.attr[3], lookup_.attr[4], lookup_.attr[5]);
@@ -242,7 +242,7 @@ void BrowseSession::close(int16_t key, int16_t& result) {
   setActiveKeys(entry_.screen, "", "-");
   restoreRegion(entry_.screen);
   selectTextStyle(entry_.screen, "-");
-  if (fileId_ > 0) setLockMode(files_, fileId_, "-");
+  if (fileId_ > 0) (void)setLockMode(files_, fileId_, "-");
 }
 
 bool BrowseSession::readEntryAt(int32_t at) {

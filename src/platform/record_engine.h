@@ -14,8 +14,9 @@ namespace op {
 constexpr int16_t kOpen = 0, kClose = 1, kInsert = 2, kUpdate = 3, kDelete = 4, kGetEqual = 5,
                   kGetNext = 6, kGetPrevious = 7, kGetGreater = 8, kGetGreaterOrEqual = 9,
                   kGetLess = 10, kGetLessOrEqual = 11, kGetFirst = 12, kGetLast = 13,
-                  kCreate = 14, kStat = 15, kGetPosition = 22, kGetDirect = 23, kUnlock = 27,
-                  kReset = 28;
+                  kCreate = 14, kStat = 15, kBeginTransaction = 19, kGetPosition = 22,
+                  kGetDirect = 23, kStepNext = 24, kUnlock = 27, kReset = 28, kStepFirst = 33,
+                  kStepLast = 34, kStepPrevious = 35;
 constexpr int16_t kLockBias = 200;
 }  // namespace op
 

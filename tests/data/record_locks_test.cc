@@ -322,7 +322,7 @@ TEST_F(RecordLocks, WaitingEndsWhenTheOtherTerminalReleases) {
   std::string shown;
   b.system.onPause = [&](int n) {
     if (n == 1) shown = b.console.dump();
-    if (n == 3) releaseLock(a.program.data, "Operador");
+    if (n == 3) (void)releaseLock(a.program.data, "Operador");
   };
   b.program.data.locks.lockWaitMode = ' ';
   EXPECT_EQ(lockRecordKey(b.program.data, "Operador", "ADMIN"), 0);
