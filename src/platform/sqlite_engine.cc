@@ -214,11 +214,11 @@ int16_t SqliteEngine::read(Request& r) {
 
 int16_t SqliteEngine::takeLock(Cursor& c, uint32_t handle, int64_t id, int lockKind) {
   bool wait = lockKind == 1 || lockKind == 3;
-  if (int16_t st = c.file->lockRecord(id, handle, wait)) return st;
+  if (int16_t st = c.file->locks().lockRecord(id, handle, wait)) return st;
   if (lockKind <= 2) {
     // A single lock replaces the previous one of the position block.
     if (c.singleLock && c.singleLock != id && !c.multipleLocks.count(c.singleLock))
-      c.file->unlockRecord(c.singleLock);
+      c.file->locks().unlockRecord(c.singleLock);
     c.singleLock = id;
   } else {
     c.multipleLocks.insert(id);
@@ -230,7 +230,7 @@ void SqliteEngine::releaseLock(Cursor& c, int64_t id) {
   bool held = c.singleLock == id || c.multipleLocks.count(id);
   if (c.singleLock == id) c.singleLock = 0;
   c.multipleLocks.erase(id);
-  if (held) c.file->unlockRecord(id);
+  if (held) c.file->locks().unlockRecord(id);
 }
 
 void SqliteEngine::releaseAllLocks(Cursor& c) {

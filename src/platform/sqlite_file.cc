@@ -1,6 +1,5 @@
 #include "platform/sqlite_file.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,124 +43,34 @@ int16_t busyOr(int rc, int16_t otherwise) {
 const char* kSequenceExpr =
     "(SELECT ifnull((SELECT seq FROM sqlite_sequence WHERE name='records'),0)+1)";
 
-// Byte 0 of the sidecar (record ids, the record locks' offsets, start at
-// 1): every process that has the file open holds it shared, and whoever
-// makes a file under the name holds it exclusively. So no file is created
-// or replaced under a process that has the old one open.
-constexpr int64_t kOpenLockByte = 0;
-
-// Every SQLite connection to a database in WAL mode holds a shared lock on
-// this byte of the -shm file while it is connected: a process of any
-// program that has the file open.
-constexpr off_t kShmConnectionByte = 128;
-
-// Takes (or with F_UNLCK gives up) the lock on one byte without waiting.
-bool setRangeLock(int fd, int64_t at, short type) {
-  struct flock fl {};
-  fl.l_type = type;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = static_cast<off_t>(at);
-  fl.l_len = 1;
-  return ::fcntl(fd, F_SETLK, &fl) == 0;
-}
-
-// Tries again for up to waitMs while another process holds the byte.
-bool waitRangeLock(int fd, int64_t at, short type, int waitMs) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-  while (!setRangeLock(fd, at, type)) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
-
-// Whether a process (of this program or any SQLite client) is connected to
-// the database at path. Only asked by a process that has not got the file
-// open itself: closing the descriptor drops this process's locks on -shm.
-bool otherConnections(const std::string& path) {
-  int fd = ::open((path + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct flock fl {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = kShmConnectionByte;
-  fl.l_len = 1;
-  bool connected = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
-  ::close(fd);
-  return connected;
-}
-
-class LockFile {
- public:
-  // readOnly: a user who may only read the data file may not be able to
-  // write its sidecar either; shared locks need only reading.
-  explicit LockFile(const std::string& path, bool readOnly = false)
-      : fd_(::open((path + ".lck").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
-    if (fd_ < 0 && readOnly) fd_ = ::open((path + ".lck").c_str(), O_RDONLY | O_CLOEXEC);
-  }
-  ~LockFile() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  LockFile(const LockFile&) = delete;
-  LockFile& operator=(const LockFile&) = delete;
-  int fd() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
-
 // A file this user may not write (its -wal and -shm do not count) is
 // opened for reading only.
 bool readOnlyFor(const std::string& path) { return ::access(path.c_str(), W_OK) != 0; }
 
-// A reader that may not write the data file leaves its own -wal and -shm
-// behind (owned by it, empty); whoever may write the file cannot use them.
-// When no process is connected and the -wal holds nothing, they are
-// removed before connecting. A -wal with content is never touched: it may
-// hold the last writes of a terminal that was killed. Needs byte 0 of the
-// sidecar held exclusively.
-void removeUnusableEmptyJournal(const std::string& path) {
-  const std::string wal = path + "-wal", shm = path + "-shm";
-  struct stat st {};
-  bool walEmpty = ::stat(wal.c_str(), &st) != 0 || st.st_size == 0;
-  bool unusable = (::access(wal.c_str(), F_OK) == 0 && ::access(wal.c_str(), W_OK) != 0) ||
-                  (::access(shm.c_str(), F_OK) == 0 && ::access(shm.c_str(), W_OK) != 0);
-  if (!walEmpty || !unusable || otherConnections(path)) return;
-  ::unlink(wal.c_str());
-  ::unlink(shm.c_str());
-}
-
 }  // namespace
 
+// The sidecar closes after the connection (it is a member): until then no
+// file is made under the name.
 SqliteFile::~SqliteFile() {
   for (sqlite3_stmt* s : statements_) sqlite3_finalize(s);
   sqlite3_close_v2(db_);
-  if (lockFd_ >= 0) ::close(lockFd_);
 }
 
 int16_t SqliteFile::open(const std::string& path, int busyTimeoutMs, std::unique_ptr<SqliteFile>& out) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 12;
   const bool readOnly = readOnlyFor(path);
+  std::unique_ptr<SqliteFile> file(new SqliteFile());
+  file->readOnly_ = readOnly;
   // Held from before the connection: a create or replace under the name
   // finishes first, and none starts while the file is open here.
-  LockFile lock(path, readOnly);
-  if (lock.fd() < 0) return 2;
-  if (!readOnly && setRangeLock(lock.fd(), kOpenLockByte, F_WRLCK)) {
-    removeUnusableEmptyJournal(path);
-    setRangeLock(lock.fd(), kOpenLockByte, F_RDLCK);  // exclusive becomes shared
-  }
-  if (!waitRangeLock(lock.fd(), kOpenLockByte, F_RDLCK, busyTimeoutMs)) return 85;
-  sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db,
+  if (int16_t s = file->sidecar_.open(path, readOnly, busyTimeoutMs)) return s;
+  if (int16_t s = file->sidecar_.holdOpen()) return s;
+  int rc = sqlite3_open_v2(path.c_str(), &file->db_,
                            (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX,
                            nullptr);
-  std::unique_ptr<SqliteFile> file(new SqliteFile(db));
-  file->lockFd_ = lock.release();
-  file->readOnly_ = readOnly;
+  sqlite3* db = file->db_;
   if (rc != SQLITE_OK) return 2;
-  file->busyTimeoutMs_ = busyTimeoutMs;
   sqlite3_busy_timeout(db, busyTimeoutMs);
   sqlite3_extended_result_codes(db, 1);
   rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
@@ -187,15 +96,13 @@ int16_t SqliteFile::open(const std::string& path, int busyTimeoutMs, std::unique
 
 int16_t SqliteFile::create(const std::string& path, const FileSpec& fileSpec, bool replace, int busyTimeoutMs) {
   if (!replace && pathExists(path)) return 59;
-  LockFile lock(path);
-  if (lock.fd() < 0) return 2;
+  SqliteSidecar sidecar;
+  if (int16_t s = sidecar.open(path, /*readOnly=*/false, busyTimeoutMs)) return s;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs);
   for (;;) {
-    if (!replace && pathExists(path)) return 59;  // another terminal made it meanwhile
-    if (setRangeLock(lock.fd(), kOpenLockByte, F_WRLCK)) {
-      if (!otherConnections(path)) break;
-      setRangeLock(lock.fd(), kOpenLockByte, F_UNLCK);
-    }
+    // Another terminal may have made it meanwhile.
+    if (!replace && pathExists(path)) return 59;
+    if (sidecar.holdAlone()) break;
     // A process has the file under this name open (for a missing file: the
     // deleted one, whose journal is still in use).
     if (std::chrono::steady_clock::now() >= deadline) return 85;
@@ -480,7 +387,7 @@ int16_t SqliteFile::update(int64_t id, const std::string& record, int key, uint3
     rollback();
     return status;
   };
-  if (lockedByOther(id, owner)) return fail(84);
+  if (sidecar_.lockedByOther(id, owner)) return fail(84);
   std::string sql = "SELECT data";
   for (size_t k = 0; k < spec_.keys.size(); ++k) sql += ", " + col("k", int(k)) + ", " + col("s", int(k));
   sqlite3_stmt* read = statement(kReadAll, sql + " FROM records WHERE id = ?1");
@@ -549,7 +456,7 @@ int16_t SqliteFile::update(int64_t id, const std::string& record, int key, uint3
 int16_t SqliteFile::remove(int64_t id, uint32_t owner) {
   if (readOnly_) return 46;
   if (int16_t st = begin()) return st;
-  if (lockedByOther(id, owner)) {
+  if (sidecar_.lockedByOther(id, owner)) {
     rollback();
     return 84;
   }
@@ -582,36 +489,6 @@ int64_t SqliteFile::recordCount() {
   cachedCount_ = n;
   countVersion_ = version;
   return n;
-}
-
-int16_t SqliteFile::lockRecord(int64_t id, uint32_t owner, bool wait) {
-  if (readOnly_) return 46;  // a lock is taken to write the record
-  auto it = lockOwners_.find(id);
-  if (it != lockOwners_.end()) return it->second == owner ? 0 : 84;
-  if (!waitRangeLock(lockFd_, id, F_WRLCK, wait ? busyTimeoutMs_ : 0)) return 84;
-  lockOwners_[id] = owner;
-  return 0;
-}
-
-void SqliteFile::unlockRecord(int64_t id) {
-  if (lockOwners_.erase(id)) setRangeLock(lockFd_, id, F_UNLCK);
-}
-
-uint32_t SqliteFile::lockOwner(int64_t id) const {
-  auto it = lockOwners_.find(id);
-  return it == lockOwners_.end() ? 0 : it->second;
-}
-
-bool SqliteFile::lockedByOther(int64_t id, uint32_t owner) const {
-  auto it = lockOwners_.find(id);
-  if (it != lockOwners_.end()) return it->second != owner;
-  struct flock fl {};
-  fl.l_type = F_WRLCK;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = static_cast<off_t>(id);
-  fl.l_len = 1;
-  if (::fcntl(lockFd_, F_GETLK, &fl) != 0) return false;
-  return fl.l_type != F_UNLCK;
 }
 
 }  // namespace xt

@@ -1,8 +1,8 @@
 // One data file as a SQLite database: its connection (one per file per
-// process), its persistent prepared statements, its creation specification
-// and the record locks kept on the sidecar "<path>.lck". Byte 0 of the
-// sidecar is held shared by every process that has the file open and
-// exclusively while a file is created or replaced under the name.
+// process), its persistent prepared statements and its creation
+// specification. The file's lock sidecar "<path>.lck" (sqlite_sidecar.h)
+// is opened before the connection and closed after it; it also keeps the
+// record locks.
 //
 // Schema (readable by any SQLite client):
 //   file_info(name TEXT PRIMARY KEY, value BLOB)  -- 'layout', 'owner'
@@ -15,12 +15,13 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/key_image.h"
+#include "platform/sqlite_sidecar.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -78,17 +79,12 @@ class SqliteFile {
   int16_t remove(int64_t id, uint32_t owner);
   int64_t recordCount();
 
-  // Record locks: fcntl byte-range locks on the sidecar at offset = id,
-  // plus which position block (owner) of this process holds each one.
-  // 0 or 84; with wait, another process's lock is waited for up to the
-  // busy timeout.
-  int16_t lockRecord(int64_t id, uint32_t owner, bool wait);
-  void unlockRecord(int64_t id);
-  bool lockedByOther(int64_t id, uint32_t owner) const;
-  uint32_t lockOwner(int64_t id) const;
+  // The record locks, on the file's sidecar; a waiting lock waits up to the
+  // busy timeout. A file this user may only read answers 46 to them.
+  SqliteSidecar& locks() { return sidecar_; }
 
  private:
-  explicit SqliteFile(sqlite3* db) : db_(db) {}
+  SqliteFile() = default;
   sqlite3_stmt* statement(size_t slot, const std::string& sql);
   sqlite3_stmt* seekStatement(int key, Seek how);
   int16_t stepRecord(sqlite3_stmt* st, StoredRecord& out);
@@ -100,13 +96,11 @@ class SqliteFile {
   std::vector<std::optional<std::string>> images(const std::string& record) const;
 
   sqlite3* db_ = nullptr;
-  int busyTimeoutMs_ = 5000;
   FileSpec spec_;
   std::string owner_;
   std::vector<sqlite3_stmt*> statements_;
-  int lockFd_ = -1;
+  SqliteSidecar sidecar_;
   bool readOnly_ = false;
-  std::map<int64_t, uint32_t> lockOwners_;
   int64_t cachedCount_ = -1;
   int64_t countVersion_ = -1;
 };
