@@ -26,7 +26,7 @@ constexpr int16_t kOk = 0, kInvalidOperation = 1, kIoError = 2, kFileNotOpen = 3
                   kDifferentKeyNumber = 7, kInvalidPositioning = 8, kEndOfFile = 9,
                   kModifiableKeyValue = 10, kInvalidFileName = 11, kFileNotFound = 12,
                   kDataBufferLength = 22, kKeyBufferTooShort = 21, kInvalidRecordLength = 28,
-                  kAccessDenied = 46,
+                  kNotADataFile = 30, kInvalidRecordAddress = 43, kAccessDenied = 46,
                   kInvalidKeyLength = 29, kFileAlreadyExists = 59, kRecordLocked = 84,
                   kFileLocked = 85, kOwnerName = 51, kInvalidKeySegment = 27;
 }  // namespace status

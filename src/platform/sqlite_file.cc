@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "platform/record_engine.h"
 
 namespace xt {
 
@@ -37,7 +38,7 @@ std::string col(const char* prefix, int key) { return prefix + std::to_string(ke
 
 int16_t busyOr(int rc, int16_t otherwise) {
   int primary = rc & 0xFF;
-  return (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) ? 85 : otherwise;
+  return (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) ? status::kFileLocked : otherwise;
 }
 
 const char* kSequenceExpr =
@@ -58,7 +59,7 @@ SqliteFile::~SqliteFile() {
 
 int16_t SqliteFile::open(const std::string& path, int busyTimeoutMs, std::unique_ptr<SqliteFile>& out) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 12;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return status::kFileNotFound;
   const bool readOnly = readOnlyFor(path);
   std::unique_ptr<SqliteFile> file(new SqliteFile());
   file->readOnly_ = readOnly;
@@ -70,15 +71,15 @@ int16_t SqliteFile::open(const std::string& path, int busyTimeoutMs, std::unique
                            (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX,
                            nullptr);
   sqlite3* db = file->db_;
-  if (rc != SQLITE_OK) return 2;
+  if (rc != SQLITE_OK) return status::kIoError;
   sqlite3_busy_timeout(db, busyTimeoutMs);
   sqlite3_extended_result_codes(db, 1);
   rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) return busyOr(rc, 30);
+  if (rc != SQLITE_OK) return busyOr(rc, status::kNotADataFile);
 
   sqlite3_stmt* st2 = nullptr;
   rc = sqlite3_prepare_v2(db, "SELECT name, value FROM file_info", -1, &st2, nullptr);
-  if (rc != SQLITE_OK) return busyOr(rc, 30);
+  if (rc != SQLITE_OK) return busyOr(rc, status::kNotADataFile);
   std::string specBytes;
   while ((rc = sqlite3_step(st2)) == SQLITE_ROW) {
     std::string name(reinterpret_cast<const char*>(sqlite3_column_text(st2, 0)));
@@ -88,27 +89,27 @@ int16_t SqliteFile::open(const std::string& path, int busyTimeoutMs, std::unique
     if (name == "owner") file->owner_ = value;
   }
   sqlite3_finalize(st2);
-  if (rc != SQLITE_DONE) return busyOr(rc, 30);
-  if (parseFileSpec(specBytes, file->spec_) != 0) return 30;
+  if (rc != SQLITE_DONE) return busyOr(rc, status::kNotADataFile);
+  if (parseFileSpec(specBytes, file->spec_) != status::kOk) return status::kNotADataFile;
   out = std::move(file);
-  return 0;
+  return status::kOk;
 }
 
 int16_t SqliteFile::create(const std::string& path, const FileSpec& fileSpec, bool replace, int busyTimeoutMs) {
-  if (!replace && pathExists(path)) return 59;
+  if (!replace && pathExists(path)) return status::kFileAlreadyExists;
   SqliteSidecar sidecar;
   if (int16_t s = sidecar.open(path, /*readOnly=*/false, busyTimeoutMs)) return s;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs);
   for (;;) {
     // Another terminal may have made it meanwhile.
-    if (!replace && pathExists(path)) return 59;
+    if (!replace && pathExists(path)) return status::kFileAlreadyExists;
     if (sidecar.holdAlone()) break;
     // A process has the file under this name open (for a missing file: the
     // deleted one, whose journal is still in use).
-    if (std::chrono::steady_clock::now() >= deadline) return 85;
+    if (std::chrono::steady_clock::now() >= deadline) return status::kFileLocked;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  if (!replace && pathExists(path)) return 59;
+  if (!replace && pathExists(path)) return status::kFileAlreadyExists;
 
   std::string work = path + ".new-" + std::to_string(::getpid());
   ::unlink(work.c_str());
@@ -147,7 +148,7 @@ int16_t SqliteFile::create(const std::string& path, const FileSpec& fileSpec, bo
   if (rc == SQLITE_OK && ::chmod(work.c_str(), createdFileMode()) != 0) rc = SQLITE_ERROR;
   if (rc != SQLITE_OK) {
     ::unlink(work.c_str());
-    return 2;
+    return status::kIoError;
   }
   // No process has a file under this name open, so a journal beside it is
   // left from a process that ended without closing (for a missing file,
@@ -156,9 +157,9 @@ int16_t SqliteFile::create(const std::string& path, const FileSpec& fileSpec, bo
   FileResult r = renamePath(work, path, replace);
   if (!r.ok()) {
     ::unlink(work.c_str());
-    return r.error == EEXIST ? 59 : 2;
+    return r.error == EEXIST ? status::kFileAlreadyExists : status::kIoError;
   }
-  return 0;
+  return status::kOk;
 }
 
 int16_t SqliteFile::setOwnerName(const std::string& path, const std::string& owner) {
@@ -167,11 +168,11 @@ int16_t SqliteFile::setOwnerName(const std::string& path, const std::string& own
   sqlite3_stmt* st = nullptr;
   const char* sql = owner.empty() ? "DELETE FROM file_info WHERE name='owner'"
                                   : "INSERT OR REPLACE INTO file_info VALUES('owner', ?1)";
-  if (sqlite3_prepare_v2(file->db_, sql, -1, &st, nullptr) != SQLITE_OK) return 2;
+  if (sqlite3_prepare_v2(file->db_, sql, -1, &st, nullptr) != SQLITE_OK) return status::kIoError;
   if (!owner.empty()) sqlite3_bind_blob(st, 1, owner.data(), int(owner.size()), SQLITE_TRANSIENT);
   int rc = sqlite3_step(st);
   sqlite3_finalize(st);
-  return rc == SQLITE_DONE ? 0 : busyOr(rc, 2);
+  return rc == SQLITE_DONE ? status::kOk : busyOr(rc, status::kIoError);
 }
 
 sqlite3_stmt* SqliteFile::statement(size_t slot, const std::string& sql) {
@@ -209,7 +210,7 @@ sqlite3_stmt* SqliteFile::seekStatement(int key, Seek how) {
 
 int16_t SqliteFile::stepRecord(sqlite3_stmt* st, StoredRecord& out) {
   int rc = sqlite3_step(st);
-  int16_t status = 9;
+  int16_t result = status::kEndOfFile;
   if (rc == SQLITE_ROW) {
     out.id = sqlite3_column_int64(st, 0);
     out.data.assign(static_cast<const char*>(sqlite3_column_blob(st, 1)),
@@ -221,19 +222,19 @@ int16_t SqliteFile::stepRecord(sqlite3_stmt* st, StoredRecord& out) {
     else
       out.image.clear();
     out.sequence = sqlite3_column_int64(st, 3);
-    status = 0;
+    result = status::kOk;
   } else if (rc != SQLITE_DONE) {
-    status = busyOr(rc, 2);
+    result = busyOr(rc, status::kIoError);
   }
   sqlite3_reset(st);  // never keep a read snapshot between calls
   sqlite3_clear_bindings(st);
-  return status;
+  return result;
 }
 
 int16_t SqliteFile::seek(int key, Seek how, const std::string& image, int64_t sequence,
                          StoredRecord& out) {
   sqlite3_stmt* st = seekStatement(key, how);
-  if (!st) return 2;
+  if (!st) return status::kIoError;
   if (how != Seek::First && how != Seek::Last)
     sqlite3_bind_blob(st, 1, image.data(), int(image.size()), SQLITE_STATIC);
   if (how == Seek::NextSame || how == Seek::PreviousSame) sqlite3_bind_int64(st, 2, sequence);
@@ -248,26 +249,26 @@ int16_t SqliteFile::readById(int64_t id, int key, StoredRecord& out) {
                        " FROM records WHERE id = ?1");
   else
     st = statement(kReadPlain, "SELECT id, data, NULL, 0 FROM records WHERE id = ?1");
-  if (!st) return 2;
+  if (!st) return status::kIoError;
   sqlite3_bind_int64(st, 1, id);
-  int16_t status = stepRecord(st, out);
-  return status == 9 ? 43 : status;
+  int16_t result = stepRecord(st, out);
+  return result == status::kEndOfFile ? status::kInvalidRecordAddress : result;
 }
 
 int16_t SqliteFile::begin() {
   sqlite3_stmt* st = statement(kBegin, "BEGIN IMMEDIATE");
   int rc = sqlite3_step(st);
   sqlite3_reset(st);
-  return rc == SQLITE_DONE ? 0 : busyOr(rc, 2);
+  return rc == SQLITE_DONE ? status::kOk : busyOr(rc, status::kIoError);
 }
 
 int16_t SqliteFile::commit() {
   sqlite3_stmt* st = statement(kCommit, "COMMIT");
   int rc = sqlite3_step(st);
   sqlite3_reset(st);
-  if (rc == SQLITE_DONE) return 0;
+  if (rc == SQLITE_DONE) return status::kOk;
   rollback();
-  return busyOr(rc, 2);
+  return busyOr(rc, status::kIoError);
 }
 
 void SqliteFile::rollback() {
@@ -314,17 +315,17 @@ int16_t SqliteFile::fillAutoIncrement(std::string& record) {
       next = v + 1;
     }
     sqlite3_reset(st);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return busyOr(rc, 2);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return busyOr(rc, status::kIoError);
     if (s.length == 2)
       writeLe16(record.data() + at, uint16_t(next));
     else
       writeLe32(record.data() + at, uint32_t(next));
   }
-  return 0;
+  return status::kOk;
 }
 
 int16_t SqliteFile::insert(std::string& record, int key, StoredRecord& out) {
-  if (readOnly_) return 46;
+  if (readOnly_) return status::kAccessDenied;
   if (int16_t st = begin()) return st;
   if (int16_t st = fillAutoIncrement(record)) {
     rollback();
@@ -341,7 +342,7 @@ int16_t SqliteFile::insert(std::string& record, int key, StoredRecord& out) {
   sqlite3_stmt* st = statement(kInsert, sql + ") VALUES(" + values + ")");
   if (!st) {
     rollback();
-    return 2;
+    return status::kIoError;
   }
   sqlite3_bind_blob(st, 1, record.data(), int(record.size()), SQLITE_STATIC);
   for (size_t k = 0; k < imgs.size(); ++k) {
@@ -355,7 +356,7 @@ int16_t SqliteFile::insert(std::string& record, int key, StoredRecord& out) {
   sqlite3_clear_bindings(st);
   if (rc != SQLITE_DONE) {
     rollback();
-    return rc == SQLITE_CONSTRAINT_UNIQUE ? 5 : busyOr(rc, 2);
+    return rc == SQLITE_CONSTRAINT_UNIQUE ? status::kDuplicateKey : busyOr(rc, status::kIoError);
   }
   out.id = sqlite3_last_insert_rowid(db_);
   if (int16_t s = commit()) return s;
@@ -364,7 +365,7 @@ int16_t SqliteFile::insert(std::string& record, int key, StoredRecord& out) {
   out.inKey = key >= 0 && size_t(key) < imgs.size() && imgs[size_t(key)].has_value();
   out.image = out.inKey ? *imgs[size_t(key)] : std::string();
   out.sequence = key >= 0 && spec_.keys[size_t(key)].duplicates() ? out.id : 0;
-  return 0;
+  return status::kOk;
 }
 
 int16_t SqliteFile::nextSequence(int64_t& sequence) {
@@ -376,27 +377,27 @@ int16_t SqliteFile::nextSequence(int64_t& sequence) {
   if (rc == SQLITE_ROW) sequence = sqlite3_column_int64(st, 0);
   while (rc == SQLITE_ROW) rc = sqlite3_step(st);
   sqlite3_reset(st);
-  return rc == SQLITE_DONE ? 0 : busyOr(rc, 2);
+  return rc == SQLITE_DONE ? status::kOk : busyOr(rc, status::kIoError);
 }
 
 int16_t SqliteFile::update(int64_t id, const std::string& record, int key, uint32_t owner,
                            StoredRecord& out) {
-  if (readOnly_) return 46;
+  if (readOnly_) return status::kAccessDenied;
   if (int16_t st = begin()) return st;
-  auto fail = [&](int16_t status) {
+  auto fail = [&](int16_t code) {
     rollback();
-    return status;
+    return code;
   };
-  if (sidecar_.lockedByOther(id, owner)) return fail(84);
+  if (sidecar_.lockedByOther(id, owner)) return fail(status::kRecordLocked);
   std::string sql = "SELECT data";
   for (size_t k = 0; k < spec_.keys.size(); ++k) sql += ", " + col("k", int(k)) + ", " + col("s", int(k));
   sqlite3_stmt* read = statement(kReadAll, sql + " FROM records WHERE id = ?1");
-  if (!read) return fail(2);
+  if (!read) return fail(status::kIoError);
   sqlite3_bind_int64(read, 1, id);
   int rc = sqlite3_step(read);
   if (rc != SQLITE_ROW) {
     sqlite3_reset(read);
-    return fail(rc == SQLITE_DONE ? 8 : busyOr(rc, 2));
+    return fail(rc == SQLITE_DONE ? status::kInvalidPositioning : busyOr(rc, status::kIoError));
   }
   auto imgs = images(record);
   const std::string oldData(static_cast<const char*>(sqlite3_column_blob(read, 0)),
@@ -415,7 +416,7 @@ int16_t SqliteFile::update(int64_t id, const std::string& record, int key, uint3
     if (!spec_.keys[k].modifiable() &&
         keyValue(spec_.keys[k], record) != keyValue(spec_.keys[k], oldData)) {
       sqlite3_reset(read);
-      return fail(10);
+      return fail(status::kModifiableKeyValue);
     }
     moved[k] = !same && spec_.keys[k].duplicates();
   }
@@ -430,7 +431,7 @@ int16_t SqliteFile::update(int64_t id, const std::string& record, int key, uint3
     sql += ", " + col("k", int(k)) + " = ?" + std::to_string(2 + 2 * k) + ", " + col("s", int(k)) +
            " = ?" + std::to_string(3 + 2 * k);
   sqlite3_stmt* st = statement(kUpdate, sql + " WHERE id = ?" + std::to_string(2 + 2 * spec_.keys.size()));
-  if (!st) return fail(2);
+  if (!st) return fail(status::kIoError);
   sqlite3_bind_blob(st, 1, record.data(), int(record.size()), SQLITE_STATIC);
   for (size_t k = 0; k < spec_.keys.size(); ++k) {
     if (imgs[k])
@@ -443,22 +444,23 @@ int16_t SqliteFile::update(int64_t id, const std::string& record, int key, uint3
   rc = sqlite3_step(st);
   sqlite3_reset(st);
   sqlite3_clear_bindings(st);
-  if (rc != SQLITE_DONE) return fail(rc == SQLITE_CONSTRAINT_UNIQUE ? 5 : busyOr(rc, 2));
+  if (rc != SQLITE_DONE)
+    return fail(rc == SQLITE_CONSTRAINT_UNIQUE ? status::kDuplicateKey : busyOr(rc, status::kIoError));
   if (int16_t s = commit()) return s;
   out.id = id;
   out.data = record;
   out.inKey = key >= 0 && size_t(key) < imgs.size() && imgs[size_t(key)].has_value();
   out.image = out.inKey ? *imgs[size_t(key)] : std::string();
   out.sequence = key >= 0 && size_t(key) < seqs.size() ? seqs[size_t(key)] : 0;
-  return 0;
+  return status::kOk;
 }
 
 int16_t SqliteFile::remove(int64_t id, uint32_t owner) {
-  if (readOnly_) return 46;
+  if (readOnly_) return status::kAccessDenied;
   if (int16_t st = begin()) return st;
   if (sidecar_.lockedByOther(id, owner)) {
     rollback();
-    return 84;
+    return status::kRecordLocked;
   }
   sqlite3_stmt* st = statement(kDelete, "DELETE FROM records WHERE id = ?1");
   sqlite3_bind_int64(st, 1, id);
@@ -466,13 +468,13 @@ int16_t SqliteFile::remove(int64_t id, uint32_t owner) {
   sqlite3_reset(st);
   if (rc != SQLITE_DONE) {
     rollback();
-    return busyOr(rc, 2);
+    return busyOr(rc, status::kIoError);
   }
   bool gone = sqlite3_changes(db_) > 0;
   if (int16_t s = commit()) return s;
-  if (!gone) return 8;
+  if (!gone) return status::kInvalidPositioning;
   if (cachedCount_ >= 0) --cachedCount_;
-  return 0;
+  return status::kOk;
 }
 
 int64_t SqliteFile::recordCount() {

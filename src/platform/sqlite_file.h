@@ -49,34 +49,38 @@ class SqliteFile {
   // is opened for reading, and its writes and record locks answer 46.
   // Status 0, 12 missing, 30 not a data file, 85 busy (also while another
   // process creates or replaces the file), 2 any other failure.
-  static int16_t open(const std::string& path, int busyTimeoutMs, std::unique_ptr<SqliteFile>& out);
+  [[nodiscard]] static int16_t open(const std::string& path, int busyTimeoutMs,
+                                    std::unique_ptr<SqliteFile>& out);
   // Creates a data file for fileSpec; an existing file is replaced only when
   // replace is set (otherwise 59). The file appears complete or not at all.
   // While another process has a file under the name open (for a missing
   // file: the deleted one) it waits up to busyTimeoutMs, then answers 85.
   // A journal left beside the name by a process that has ended is removed.
   // Not for a file this process has open.
-  static int16_t create(const std::string& path, const FileSpec& fileSpec, bool replace, int busyTimeoutMs);
+  [[nodiscard]] static int16_t create(const std::string& path, const FileSpec& fileSpec, bool replace,
+                                      int busyTimeoutMs);
   // Sets (or with an empty name clears) the owner name of a closed file.
-  static int16_t setOwnerName(const std::string& path, const std::string& owner);
+  [[nodiscard]] static int16_t setOwnerName(const std::string& path, const std::string& owner);
 
   const FileSpec& fileSpec() const { return spec_; }
   const std::string& ownerName() const { return owner_; }
 
   // Reads one record along key. 0 found, 9 none, 85 busy, 2 failure.
-  int16_t seek(int key, Seek how, const std::string& image, int64_t sequence, StoredRecord& out);
+  [[nodiscard]] int16_t seek(int key, Seek how, const std::string& image, int64_t sequence,
+                             StoredRecord& out);
   // The record with the given id, with its image on key. 0, 43 none.
-  int16_t readById(int64_t id, int key, StoredRecord& out);
+  [[nodiscard]] int16_t readById(int64_t id, int key, StoredRecord& out);
   // Inserts record (autoincrement fields filled in place). 0, 5 duplicate,
   // 46 read-only, 85 busy. id and the images on key come back in out.
-  int16_t insert(std::string& record, int key, StoredRecord& out);
+  [[nodiscard]] int16_t insert(std::string& record, int key, StoredRecord& out);
   // Rewrites record id. 0, 5 duplicate, 10 a non-modifiable key changed,
   // 8 the record is gone, 84 another owner holds its lock, 85 busy. The
   // lock is looked at inside the write transaction, so no lock taken
   // between the look and the write is overlooked.
-  int16_t update(int64_t id, const std::string& record, int key, uint32_t owner, StoredRecord& out);
+  [[nodiscard]] int16_t update(int64_t id, const std::string& record, int key, uint32_t owner,
+                               StoredRecord& out);
   // Deletes record id: 0, 8 gone, 84 locked by another owner, 85 busy.
-  int16_t remove(int64_t id, uint32_t owner);
+  [[nodiscard]] int16_t remove(int64_t id, uint32_t owner);
   int64_t recordCount();
 
   // The record locks, on the file's sidecar; a waiting lock waits up to the
@@ -87,12 +91,12 @@ class SqliteFile {
   SqliteFile() = default;
   sqlite3_stmt* statement(size_t slot, const std::string& sql);
   sqlite3_stmt* seekStatement(int key, Seek how);
-  int16_t stepRecord(sqlite3_stmt* st, StoredRecord& out);
-  int16_t begin();
-  int16_t commit();
+  [[nodiscard]] int16_t stepRecord(sqlite3_stmt* st, StoredRecord& out);
+  [[nodiscard]] int16_t begin();
+  [[nodiscard]] int16_t commit();
   void rollback();
-  int16_t nextSequence(int64_t& sequence);
-  int16_t fillAutoIncrement(std::string& record);
+  [[nodiscard]] int16_t nextSequence(int64_t& sequence);
+  [[nodiscard]] int16_t fillAutoIncrement(std::string& record);
   std::vector<std::optional<std::string>> images(const std::string& record) const;
 
   sqlite3* db_ = nullptr;
