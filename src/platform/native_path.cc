@@ -1,0 +1,49 @@
+#include "platform/native_path.h"
+
+namespace xt {
+
+std::string resolveNativePath(std::string_view path, const ExactLookup& existsExactly,
+                              const CaselessLookup& findCaseless) {
+  std::string p(path);
+  for (char& c : p)
+    if (c == '\\') c = '/';
+  if (p.empty()) return p;
+
+  std::string result;
+  size_t i = 0;
+  if (p[0] == '/') {
+    result = "/";
+    i = 1;
+  }
+  bool resolving = true;
+  while (i <= p.size()) {
+    size_t slash = p.find('/', i);
+    if (slash == std::string::npos) slash = p.size();
+    std::string component = p.substr(i, slash - i);
+    bool trailing = slash < p.size();
+    if (!component.empty()) {
+      std::string candidate = result + component;
+      if (resolving && component != "." && component != ".." && !existsExactly(candidate)) {
+        std::string dir = result.empty() ? "." : result;
+        if (auto match = findCaseless(dir, component))
+          candidate = result + *match;
+        else
+          resolving = false;
+      }
+      result = candidate;
+    }
+    if (trailing && (result.empty() || result.back() != '/')) result += '/';
+    i = slash + 1;
+  }
+  return result;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (size_t i = 0; i < a.size(); ++i)
+    if (fold(a[i]) != fold(b[i])) return false;
+  return true;
+}
+
+}  // namespace xt

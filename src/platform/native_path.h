@@ -1,0 +1,33 @@
+// How a program path becomes the path of an existing entry: "\" and "/"
+// both separate components, and a component that does not exist under its
+// exact name takes the entry of its directory whose name matches it without
+// regard to letter case. From the first component that matches nothing on,
+// the rest is kept as written. Every FileSystem resolves through this one
+// function with its own lookups, so they all name files alike:
+//
+//   "FORMS\NEW\A.TXT" with Forms/ on disk  ->  "Forms/NEW/A.TXT"
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace xt {
+
+// Whether an entry exists under exactly this path (a link counts itself).
+using ExactLookup = std::function<bool(const std::string& path)>;
+// The name of the entry of dir ("." for the current directory) that
+// matches name without regard to letter case; nullopt when none does or
+// dir cannot be read.
+using CaselessLookup = std::function<std::optional<std::string>(const std::string& dir, const std::string& name)>;
+
+// "." and ".." components are kept without a lookup; a trailing separator
+// is kept.
+std::string resolveNativePath(std::string_view path, const ExactLookup& existsExactly,
+                              const CaselessLookup& findCaseless);
+
+// ASCII letters compared without regard to case; other bytes as they are.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
+}  // namespace xt

@@ -1,0 +1,37 @@
+// The FileSystem of the real disk. Exclusive opens and appends use flock
+// locks, which every process of the program honours; a rename that must not
+// replace links the new name first (the kernel refuses an existing one)
+// and then removes the old one; an atomic replace writes a work file beside
+// the target, flushes it and renames it over. Descriptors are opened with
+// O_CLOEXEC so that commands the program runs inherit none.
+#pragma once
+
+#include "platform/file_system.h"
+
+namespace xt {
+
+class PosixFileSystem : public FileSystem {
+ public:
+  std::string nativePath(std::string_view path) override;
+  bool fileExists(std::string_view path) override;
+  bool directoryExists(std::string_view path) override;
+  bool writableDirectory(std::string_view path) override;
+  bool pathExists(std::string_view path) override;
+  int64_t fileSize(std::string_view path) override;
+  std::optional<std::string> readWholeFile(std::string_view path) override;
+  FileResult writeWholeFile(std::string_view path, std::string_view data) override;
+  FileResult replaceFileAtomically(std::string_view path, std::string_view data) override;
+  FileResult appendToFile(std::string_view path, std::string_view data) override;
+  FileResult removeFile(std::string_view path) override;
+  FileResult removeDirectory(std::string_view path) override;
+  FileResult renamePath(std::string_view from, std::string_view to, bool replace) override;
+  FileResult makeDirectory(std::string_view path) override;
+  FileResult makeDirectories(std::string_view path) override;
+  std::vector<std::string> listDirectory(std::string_view path) override;
+  std::string currentDirectory() override;
+  bool changeDirectory(std::string_view path) override;
+  FileResult open(std::string_view path, OpenMode mode, bool exclusive,
+                  std::unique_ptr<FileHandle>& file) override;
+};
+
+}  // namespace xt
