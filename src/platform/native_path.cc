@@ -38,6 +38,13 @@ std::string resolveNativePath(std::string_view path, const ExactLookup& existsEx
   return result;
 }
 
+std::vector<std::string> pathPrefixes(std::string_view native) {
+  std::vector<std::string> prefixes;
+  for (size_t i = 1; i <= native.size(); ++i)
+    if (i == native.size() || native[i] == '/') prefixes.emplace_back(native.substr(0, i));
+  return prefixes;
+}
+
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };

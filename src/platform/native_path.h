@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace xt {
 
@@ -26,6 +27,10 @@ using CaselessLookup = std::function<std::optional<std::string>(const std::strin
 // is kept.
 std::string resolveNativePath(std::string_view path, const ExactLookup& existsExactly,
                               const CaselessLookup& findCaseless);
+
+// The path up to each separator and the whole path, in order: the
+// directories to make for "a/b/c" are "a", "a/b" and "a/b/c".
+std::vector<std::string> pathPrefixes(std::string_view native);
 
 // ASCII letters compared without regard to case; other bytes as they are.
 bool equalsIgnoringCase(std::string_view a, std::string_view b);

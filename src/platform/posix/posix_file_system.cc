@@ -239,14 +239,8 @@ FileResult PosixFileSystem::makeDirectory(std::string_view path) {
 }
 
 FileResult PosixFileSystem::makeDirectories(std::string_view path) {
-  std::string native = nativePath(path);
-  for (size_t i = 1; i <= native.size(); ++i) {
-    if (i == native.size() || native[i] == '/') {
-      std::string part = native.substr(0, i);
-      if (!part.empty() && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
-        return FileResult::fromErrno(errno, part);
-    }
-  }
+  for (const std::string& part : pathPrefixes(nativePath(path)))
+    if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return FileResult::fromErrno(errno, part);
   return {};
 }
 
