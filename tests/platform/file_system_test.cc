@@ -7,6 +7,7 @@
 
 #include "platform/binary_file.h"
 #include "platform/posix/posix_file_system.h"
+#include "testing/faulty_file_system.h"
 #include "testing/memory_file_system.h"
 #include "testing/test_program.h"
 
@@ -255,6 +256,79 @@ TEST_P(FileSystemTest, BinaryFileOwnsItsHandle) {
 
 INSTANTIATE_TEST_SUITE_P(DiskAndMemory, FileSystemTest, ::testing::Values(Backend::Disk, Backend::Memory),
                          [](const auto& info) { return info.param == Backend::Disk ? "Disk" : "Memory"; });
+
+// The faulty wrapper over a file system in memory.
+class FaultyFileSystemTest : public ::testing::Test {
+ protected:
+  MemoryFileSystem memory_;
+  FaultyFileSystem disk_{memory_};
+};
+
+TEST_F(FaultyFileSystemTest, EachFailureReachesTheCallerWithItsErrno) {
+  ASSERT_TRUE(memory_.writeWholeFile("/f", "old").ok());
+  using Call = FileResult (*)(FileSystem&);
+  const struct {
+    uint32_t operations;
+    int error;
+    Call call;
+  } cases[] = {
+      {FileFault::kWriteWholeFile, ENOSPC, [](FileSystem& fs) { return fs.writeWholeFile("/f", "new"); }},
+      {FileFault::kReplaceFileAtomically, EROFS, [](FileSystem& fs) { return fs.replaceFileAtomically("/f", "new"); }},
+      {FileFault::kAppendToFile, EIO, [](FileSystem& fs) { return fs.appendToFile("/f", "new"); }},
+      {FileFault::kRenamePath, EACCES, [](FileSystem& fs) { return fs.renamePath("/f", "/g", true); }},
+      {FileFault::kRemoveFile, EACCES, [](FileSystem& fs) { return fs.removeFile("/f"); }},
+      {FileFault::kOpenForWriting, EACCES,
+       [](FileSystem& fs) {
+         std::unique_ptr<FileHandle> file;
+         return fs.open("/f", OpenMode::ReadWrite, false, file);
+       }},
+      {FileFault::kSync, EIO,
+       [](FileSystem& fs) {
+         std::unique_ptr<FileHandle> file;
+         EXPECT_TRUE(fs.open("/f", OpenMode::ReadWrite, false, file).ok());
+         return file->sync();
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.operations);
+    disk_.clearFaults();
+    disk_.inject(FileFault(c.operations).withError(c.error));
+    FileResult r = c.call(disk_);
+    EXPECT_EQ(r.code, Code::Failed);
+    EXPECT_EQ(r.error, c.error);
+    EXPECT_EQ(memory_.readWholeFile("/f"), "old");
+    EXPECT_TRUE(c.call(disk_).ok()) << "one failure only";
+    ASSERT_TRUE(memory_.writeWholeFile("/f", "old").ok());
+  }
+  EXPECT_EQ(disk_.failuresInjected(), 7);
+}
+
+TEST_F(FaultyFileSystemTest, AimedByPathCountAndOpenMode) {
+  ASSERT_TRUE(memory_.writeWholeFile("/LOCKS.TMP", "").ok());
+  disk_.inject(FileFault(FileFault::kAppendToFile).onPathsWith("LOCKS").passing(1).repeated(-1));
+  disk_.inject(FileFault(FileFault::kOpenForWriting).withError(EROFS));
+  EXPECT_TRUE(disk_.appendToFile("/other", "x").ok());
+  EXPECT_TRUE(disk_.appendToFile("/LOCKS.TMP", "1").ok());
+  EXPECT_EQ(disk_.appendToFile("/LOCKS.TMP", "2").error, ENOSPC);
+  EXPECT_EQ(disk_.appendToFile("/LOCKS.TMP", "3").error, ENOSPC);
+  std::unique_ptr<FileHandle> file;
+  EXPECT_TRUE(disk_.open("/LOCKS.TMP", OpenMode::Read, false, file).ok());
+  EXPECT_EQ(file->readAt(0, 10), "1");
+  EXPECT_EQ(disk_.open("/LOCKS.TMP", OpenMode::ReadWrite, false, file).error, EROFS);
+}
+
+TEST_F(FaultyFileSystemTest, ShortWriteLeavesThePartWritten) {
+  disk_.inject(FileFault(FileFault::kAnyWrite).repeated(3).cutShortAfter(2));
+  EXPECT_EQ(disk_.writeWholeFile("/w", "abcdef").error, ENOSPC);
+  EXPECT_EQ(memory_.readWholeFile("/w"), "ab");
+  EXPECT_EQ(disk_.appendToFile("/w", "cdef").error, ENOSPC);
+  EXPECT_EQ(memory_.readWholeFile("/w"), "abcd");
+  std::unique_ptr<FileHandle> file;
+  ASSERT_TRUE(disk_.open("/w", OpenMode::ReadWrite, false, file).ok());
+  EXPECT_EQ(file->writeAt(1, "XYZ").error, ENOSPC);
+  EXPECT_EQ(memory_.readWholeFile("/w"), "aXYd");
+  EXPECT_TRUE(file->writeAt(0, "!").ok());
+}
 
 }  // namespace
 }  // namespace xt
