@@ -79,7 +79,7 @@ std::string installationFor(int records) {
 // A program on the installation with the form's list 1: rows 3..22 (18
 // lines), columns 10..60.
 struct BrowseRun {
-  explicit BrowseRun(const std::string& root) : program(console, t.system(), t.engine()), form(program.entry, program.data, program.browse) {
+  explicit BrowseRun(const std::string& root) : program(console, t.system(), t.fs(), t.engine()), form(program.entry, program.data, program.browse) {
     program.settings = t.program().settings;
     program.settings.rootDir = root;
     t.system().setEnv("TAVROOT", root);

@@ -10,6 +10,7 @@
 #include "entry/field_entry.h"
 #include "platform/ansi_renderer.h"
 #include "platform/key_codes.h"
+#include "platform/posix/posix_file_system.h"
 #include "screen/active_keys.h"
 #include "startup/program.h"
 #include "testing/fake_console.h"
@@ -43,13 +44,14 @@ class NoEngine : public RecordEngine {
 };
 
 struct BenchProgram {
-  BenchProgram() : program(console, system, engine) {
+  BenchProgram() : program(console, system, disk, engine) {
     program.entry.state.insertStateLoaded = true;
     console.flush();  // the first, full frame is not part of any keystroke
     console.bytes = 0;
   }
   RenderingConsole console;
   FakeSystem system;
+  PosixFileSystem disk;
   NoEngine engine;
   Program program;
 };

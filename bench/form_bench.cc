@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "base/language.h"
+#include "format/text_lines.h"
 #include "forms/form_definition.h"
 #include "platform/files.h"
 #include "startup/program.h"
@@ -41,7 +42,7 @@ void BM_LoadDemoForm(benchmark::State& state, const std::string& language) {
   BigMessageFile install(language);
   const std::string path = install.t.root() + "FORMS\\XTANCAR.JPN";
   for (auto _ : state) {
-    FormLoadResult r = loadForm(install.t.program().form, install.t.program().settings, path);
+    FormLoadResult r = loadForm(install.t.program().fs, install.t.program().form, install.t.program().settings, path);
     if (!r.ok) state.SkipWithError(r.message.c_str());
     benchmark::DoNotOptimize(install.t.program().form.groupCount);
   }
@@ -54,7 +55,7 @@ BENCHMARK_CAPTURE(BM_LoadDemoForm, Catalan, std::string("CAT"))->Unit(benchmark:
 void BM_TranslateLastEntry(benchmark::State& state) {
   BigMessageFile install("SPA");
   const std::string text = "GENERANT CONTRASENYA INTRANET";
-  for (auto _ : state) benchmark::DoNotOptimize(translateText(install.t.program().settings, text));
+  for (auto _ : state) benchmark::DoNotOptimize(translateText(install.t.program().fs, install.t.program().settings, text));
 }
 BENCHMARK(BM_TranslateLastEntry)->Unit(benchmark::kMicrosecond);
 

@@ -8,6 +8,7 @@
 #include "intranet/access_files.h"
 #include "intranet/apr1.h"
 #include "platform/files.h"
+#include "platform/posix/posix_file_system.h"
 #include "platform/posix_system.h"
 #include "testing/test_program.h"
 
@@ -64,8 +65,9 @@ struct PasswordFile {
 void BM_RewriteHtpasswd100k(benchmark::State& state) {
   PasswordFile file;
   PosixSystem system;
+  PosixFileSystem disk;
   for (auto _ : state)
-    if (rewriteAccessFiles(system, file.dir.path(), "NEWOP", "NEWOP", false) != AccessStatus::Ok)
+    if (rewriteAccessFiles(system, disk, file.dir.path(), "NEWOP", "NEWOP", false) != AccessStatus::Ok)
       state.SkipWithError("rewrite failed");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * file.bytes));
 }

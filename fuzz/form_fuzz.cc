@@ -7,7 +7,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   t.program.settings.languageCode = "CAT";
   const std::string path = t.root() + "FORMS/XTANCAR.JPN";
   t.write("FORMS/XTANCAR.JPN", xt::fuzz::bytes(data, size));
-  xt::FormLoadResult r = xt::loadForm(t.program.form, t.program.settings, path);
+  xt::FormLoadResult r = xt::loadForm(t.program.fs, t.program.form, t.program.settings, path);
   if (r.ok) (void)xt::checkOperatorForm(t.program.form, t.program.settings, path);
   return 0;
 }

@@ -1,8 +1,9 @@
 // Shared pieces of the fuzz targets: a fresh program on the in-memory
-// console for every input, in one scratch installation kept for the whole
-// run (creating a directory per input would cost more than the input), so
-// each input meets the program's own reading code exactly as a file on
-// disk would.
+// console for every input, over an installation in a file system held in
+// memory for the whole run, so each input meets the program's own reading
+// code exactly as a file on disk would, at no cost of the disk. The
+// targets on the record engine (SQLite files) keep a scratch installation
+// on the real disk.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,7 @@
 #include "startup/program.h"
 #include "testing/fake_console.h"
 #include "testing/fake_system.h"
+#include "testing/memory_file_system.h"
 #include "testing/no_record_engine.h"
 #include "testing/test_program.h"
 
@@ -22,7 +24,8 @@ inline std::string bytes(const uint8_t* data, size_t size) {
   return std::string(reinterpret_cast<const char*>(data), size);
 }
 
-// The installation shared by all inputs of one run: root/ with tmp/.
+// The scratch installation on the real disk for the record engine's
+// targets, shared by all inputs of one run: root/ with tmp/.
 inline const ScratchDir& installation() {
   static ScratchDir dir;
   static bool made = (makeDirectories(dir.path() + "tmp").ok(), true);
@@ -30,35 +33,36 @@ inline const ScratchDir& installation() {
   return dir;
 }
 
+// The file system in memory shared by all inputs of one run, with the
+// installation /inst/ and its session directory /inst/tmp/.
+inline MemoryFileSystem& memory() {
+  static MemoryFileSystem fs;
+  static bool made = (fs.makeDirectories("/inst/tmp").ok(), true);
+  (void)made;
+  return fs;
+}
+
 struct FuzzProgram {
-  FuzzProgram() : program(console, system, engine) {
-    const std::string root = installation().path();
+  FuzzProgram() : program(console, system, memory(), engine) {
+    const std::string root = this->root();
     system.setEnv("TAVROOT", root);
     system.setEnv("TAVTMP", root + "tmp/");
     program.settings.rootDir = root;
     program.settings.tempDir = root + "tmp/";
     program.settings.terminalDir = root + "tmp/";
   }
-  std::string root() const { return installation().path(); }
+  std::string root() const { return "/inst/"; }
   void write(const std::string& relative, const std::string& content) const {
-    installation().write(relative, content);
+    const std::string path = root() + relative;
+    (void)memory().makeDirectories(path.substr(0, path.rfind('/')));
+    (void)memory().writeWholeFile(path, content);
   }
-  void remove(const std::string& relative) const { (void)removeFile(root() + relative); }
+  void remove(const std::string& relative) const { (void)memory().removeFile(root() + relative); }
 
   FakeConsole console;
   FakeSystem system;
   NoRecordEngine engine;
   Program program;
-};
-
-// Changes into a directory for the lifetime of the object.
-class InDirectory {
- public:
-  explicit InDirectory(const std::string& dir) : previous_(currentDirectory()) { changeDirectory(dir); }
-  ~InDirectory() { changeDirectory(previous_); }
-
- private:
-  std::string previous_;
 };
 
 }  // namespace xt::fuzz

@@ -5,6 +5,7 @@
 // dropped).
 #include <cstdlib>
 
+#include "format/text_lines.h"
 #include "fuzz/fuzz_support.h"
 #include "intranet/access_files.h"
 #include "platform/files.h"
@@ -26,9 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   t.write(".HTPASSWD", old);
   t.remove(".HTACCESS");
   bool remove = size > 0 && (data[0] & 1);
-  xt::AccessStatus status = xt::rewriteAccessFiles(t.system, t.root(), "OPER1", "OPER1", remove);
+  xt::AccessStatus status = xt::rewriteAccessFiles(t.system, t.program.fs, t.root(), "OPER1", "OPER1", remove);
   if (status != xt::AccessStatus::Ok) return 0;
-  auto now = xt::readWholeFile(t.root() + ".HTPASSWD");
+  auto now = t.program.fs.readWholeFile(t.root() + ".HTPASSWD");
   if (!now) std::abort();
   if (!now->empty() && now->size() >= 2 && now->compare(now->size() - 2, 2, "\r\n") != 0) std::abort();
   int mine = 0;

@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   t.write("tmp/Sessio.ini", text);
   t.write("tmp/VexaTerm.ini", text);
   t.write("Vexa.ini", text);
-  xt::loadSettings(t.program.system, t.program.settings, t.program.format);
-  (void)xt::readIniValue(t.root() + "Vexa.ini", "Usuari", "DatOrdre");
+  xt::loadSettings(t.program.system, t.program.fs, t.program.settings, t.program.format);
+  (void)xt::readIniValue(t.program.fs, t.root() + "Vexa.ini", "Usuari", "DatOrdre");
   return 0;
 }

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)xt::releaseLock(p.data, "Operador");
   (void)xt::releaseLock(p.data, "Operador");
   if (p.data.locks.ownerId == 0) std::abort();
-  int64_t lockSize = xt::fileSize(t.root() + "LOCKS/Operador.lck");
+  int64_t lockSize = t.program.fs.fileSize(t.root() + "LOCKS/Operador.lck");
   int64_t old = static_cast<int64_t>(size - identity);
   // Whole records are appended after the old content (a cut-off last
   // record is overwritten).

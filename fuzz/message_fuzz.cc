@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   t.write("LOCALE/XTANCAR.LNG", xt::fuzz::bytes(data, size));
   for (const char* code : {"SPA", "GLG", "OCI"}) {
     p.settings.languageCode = code;
-    for (const char* text : {"GENERAL", "RESTRINGIT", "", "Codi: "}) (void)xt::translateText(p.settings, text);
+    for (const char* text : {"GENERAL", "RESTRINGIT", "", "Codi: "}) (void)xt::translateText(p.fs, p.settings, text);
   }
   return 0;
 }

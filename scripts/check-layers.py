@@ -6,7 +6,10 @@ may include its own folder and the folders below it, never one above; so
 no two folders can depend on each other. Besides:
   - startup/program.h, the whole program, is seen only by main and the
     test support (src/testing, tests/, bench/, fuzz/);
-  - SQLite's header is included only inside platform/.
+  - SQLite's header is included only inside platform/;
+  - the program's code reaches files through the FileSystem it is given:
+    platform/files.h, free functions on the real disk, is for platform/
+    itself and the test support.
 Prints every violation and exits 1 when there is one.
 """
 import os
@@ -53,6 +56,10 @@ def main(root):
                         used = target.split("/")[0]
                         if target == "startup/program.h" and layer not in (None, "testing") and rel != os.path.join("src", "startup", "main.cc"):
                             problems.append(f"{where}: only main and the test support see the whole program")
+                        if target == "platform/files.h" and layer in RANK and layer != "platform":
+                            problems.append(f"{where}: files on the real disk; take the FileSystem you are given")
+                        if top == "tools" and target == "platform/files.h":
+                            problems.append(f"{where}: files on the real disk; use a FileSystem")
                         if layer in RANK and used in RANK and RANK[used] > RANK[layer]:
                             problems.append(f"{where}: {layer}/ includes {target}, a layer above it")
                         if top == "tools" and used in RANK and RANK[used] > RANK["intranet"]:

@@ -15,13 +15,20 @@
 #include <vector>
 
 #include "data/file_table.h"
-#include "platform/files.h"
+#include "format/text_lines.h"
+#include "platform/posix/posix_file_system.h"
 #include "platform/key_image.h"
 #include "platform/record_engine.h"
 #include "platform/sqlite_engine.h"
 
 namespace xt {
 namespace {
+
+// The tool works on the real disk.
+PosixFileSystem& disk() {
+  static PosixFileSystem fs;
+  return fs;
+}
 
 constexpr int kUsageError = 2;
 constexpr int kFailure = 1;
@@ -116,7 +123,7 @@ class File {
 };
 
 std::optional<std::string> readSpecFromDictionary(const std::string& path, std::string& error) {
-  std::optional<std::string> content = readWholeFile(path);
+  std::optional<std::string> content = disk().readWholeFile(path);
   if (!content) {
     error = "cannot read the dictionary " + path;
     return std::nullopt;
@@ -323,7 +330,7 @@ bool parseDump(const std::string& text, std::vector<std::string>& records, std::
 int commandLoad(SqliteEngine& engine, const std::vector<std::string>& args) {
   if (args.size() != 2) return usage("load needs DATAFILE DUMPFILE");
   std::string path = dataFileName(args[0]);
-  std::optional<std::string> text = readWholeFile(args[1]);
+  std::optional<std::string> text = disk().readWholeFile(args[1]);
   if (!text) return failed("cannot read " + args[1]);
   std::vector<std::string> records;
   std::string error;
@@ -426,7 +433,7 @@ int commandDictionary(const std::vector<std::string>& args) {
       const std::string& v = args[++i];
       size_t colon = v.find(':');
       if (colon == std::string::npos) return usage("--acs takes NAME:TABLEFILE");
-      std::optional<std::string> table = readWholeFile(v.substr(colon + 1));
+      std::optional<std::string> table = disk().readWholeFile(v.substr(colon + 1));
       if (!table || table->size() != 256) return failed("the collating table " + v.substr(colon + 1) + " must hold 256 bytes");
       fileSpec.tableNames.push_back(v.substr(0, colon));
       fileSpec.tables.push_back(*table);
@@ -441,7 +448,7 @@ int commandDictionary(const std::vector<std::string>& args) {
   if (int16_t st = parseFileSpec(bytes, check)) return failed("the description is refused: " + statusText(st));
   std::string content(2, '\0');
   writeLe16(content.data(), uint16_t(bytes.size()));
-  FileResult r = writeWholeFile(args[0], content + bytes);
+  FileResult r = disk().writeWholeFile(args[0], content + bytes);
   if (!r.ok()) return failed("cannot write " + args[0] + ": " + r.message);
   std::printf("wrote %s: %zu bytes of specification, %zu keys\n", args[0].c_str(), bytes.size(), fileSpec.keys.size());
   return 0;

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "platform/files.h"
+#include "format/text_lines.h"
 
 namespace xt {
 
@@ -61,8 +61,8 @@ IniLine parseLine(std::string_view line) {
 
 }  // namespace
 
-std::string readIniValue(std::string_view file, std::string_view section, std::string_view key) {
-  std::optional<std::string> data = readWholeFile(file);
+std::string readIniValue(FileSystem& fs, std::string_view file, std::string_view section, std::string_view key) {
+  std::optional<std::string> data = fs.readWholeFile(file);
   if (!data) return "";
   section = trimBlanks(section);
   key = trimBlanks(key);

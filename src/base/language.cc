@@ -3,11 +3,11 @@
 #include <optional>
 
 #include "base/item_reader.h"
-#include "platform/files.h"
+#include "platform/binary_file.h"
 
 namespace xt {
 
-std::string translateText(const SessionSettings& settings, const std::string& text) {
+std::string translateText(FileSystem& fs, const SessionSettings& settings, const std::string& text) {
   const std::string& language = settings.languageCode;
   if (language == "CAT") return text;
 
@@ -17,11 +17,11 @@ std::string translateText(const SessionSettings& settings, const std::string& te
   // translator finds where the texts belong. Where it cannot be made (no
   // LOCALE directory) every text stays as it is. An existing file is only
   // read, so a read-only one serves as well.
-  if (!pathExists(path)) {
+  if (!fs.pathExists(path)) {
     BinaryFile file;
-    if (!file.open(path, BinaryFile::Mode::ReadWriteCreate).ok()) return text;
+    if (!file.open(fs, path, BinaryFile::Mode::ReadWriteCreate).ok()) return text;
   }
-  std::optional<std::string> data = readWholeFile(path);
+  std::optional<std::string> data = fs.readWholeFile(path);
   if (!data) return text;
 
   // Entries of four items: Catalan key, Spanish, Galician, Aranese. The

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/session_settings.h"
+#include "platform/file_system.h"
 
 namespace xt {
 
@@ -17,6 +18,6 @@ const std::string& pickLanguage(const SessionSettings& settings, const std::stri
 
 // text in the session's language, from the message file under the
 // installation root; text itself when it has no translation there.
-std::string translateText(const SessionSettings& settings, const std::string& text);
+std::string translateText(FileSystem& fs, const SessionSettings& settings, const std::string& text);
 
 }  // namespace xt

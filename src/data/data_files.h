@@ -9,19 +9,22 @@
 #include "base/session_settings.h"
 #include "data/file_table.h"
 #include "data/record_locks.h"
+#include "platform/file_system.h"
 #include "platform/record_engine.h"
 #include "platform/system.h"
 
 namespace xt {
 
 struct DataFiles {
-  DataFiles(RecordEngine& engine, System& system, const SessionSettings& settings, Notices& notices)
-      : engine(engine), system(system), settings(settings), notices(notices) {}
+  DataFiles(RecordEngine& engine, System& system, FileSystem& fs, const SessionSettings& settings,
+            Notices& notices)
+      : engine(engine), system(system), fs(fs), settings(settings), notices(notices) {}
   DataFiles(const DataFiles&) = delete;
   DataFiles& operator=(const DataFiles&) = delete;
 
   RecordEngine& engine;
   System& system;
+  FileSystem& fs;  // the lock files, db.log, the dictionaries
   const SessionSettings& settings;
   Notices& notices;
 

@@ -6,7 +6,6 @@
 
 #include "base/language.h"
 #include "data/data_files.h"
-#include "platform/files.h"
 #include "platform/key_image.h"
 
 namespace xt {
@@ -32,7 +31,7 @@ void clearSlot(FileSlot& slot) {
 // many bytes. A missing, empty or short dictionary gives what there is.
 std::string readDictionary(DataFiles& files, const std::string& base) {
   std::string path = files.settings.rootDir + "ddf\\" + base + ".xdf";
-  std::optional<std::string> content = readWholeFile(path);
+  std::optional<std::string> content = files.fs.readWholeFile(path);
   if (!content || content->size() < 2) return {};
   int n = static_cast<int16_t>(readLe16(content->data()));
   if (n <= 0) return {};

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <vector>
 
-#include "platform/files.h"
+#include "platform/file_system.h"
 
 namespace xt {
 
@@ -51,7 +51,7 @@ bool wildcardMatch(const char* pattern, const char* name) {
 }
 
 // Deletes the regular files matching path. 53 when nothing matched.
-int16_t deleteMatching(std::string path) {
+int16_t deleteMatching(FileSystem& fs, std::string path) {
   if (path.empty() || path.back() == '/' || path.back() == '\\' || path.back() == ':') path += "*.*";
   size_t cut = path.find_last_of("/\\");
   std::string dir = cut == std::string::npos ? "" : path.substr(0, cut + 1);
@@ -59,54 +59,54 @@ int16_t deleteMatching(std::string path) {
 
   // Only files match: a directory (or device) never does.
   if (!hasWildcard(pattern)) {
-    if (!fileExists(path)) return kErrorNoMatch;
-    return errorNumber(removeFile(path));
+    if (!fs.fileExists(path)) return kErrorNoMatch;
+    return errorNumber(fs.removeFile(path));
   }
   bool matched = false;
-  for (const std::string& name : listDirectory(dir.empty() ? "." : dir)) {
+  for (const std::string& name : fs.listDirectory(dir.empty() ? "." : dir)) {
     if (!wildcardMatch(pattern.c_str(), name.c_str())) continue;
     if (name[0] == '.' && pattern[0] != '.') continue;  // hidden
-    std::string full = nativePath(dir) + name;
-    if (!fileExists(full)) continue;
+    std::string full = fs.nativePath(dir) + name;
+    if (!fs.fileExists(full)) continue;
     matched = true;
-    if (int16_t err = errorNumber(removeFile(full))) return err;
+    if (int16_t err = errorNumber(fs.removeFile(full))) return err;
   }
   return matched ? 0 : kErrorNoMatch;
 }
 
 }  // namespace
 
-int16_t deletePath(const std::string& path) {
-  int16_t err = deleteMatching(path);
+int16_t deletePath(FileSystem& fs, const std::string& path) {
+  int16_t err = deleteMatching(fs, path);
   if (err == 0) return 0;
   std::string inside = path;
   if (!inside.empty() && inside.back() != '/' && inside.back() != '\\') inside += '/';
-  err = deleteMatching(inside + "*.*");
+  err = deleteMatching(fs, inside + "*.*");
   if (err != 0 && err != kErrorNoMatch) return err;
-  return errorNumber(removeDirectory(path));
+  return errorNumber(fs.removeDirectory(path));
 }
 
-int16_t renameFile(const std::string& from, const std::string& to) {
-  FileResult r = renamePath(from, to, false);
+int16_t renameFile(FileSystem& fs, const std::string& from, const std::string& to) {
+  FileResult r = fs.renamePath(from, to, false);
   if (r.ok()) return 0;
   return static_cast<int16_t>(r.error % 32768);
 }
 
-std::string shortPathName(const std::string& path) {
+std::string shortPathName(FileSystem& fs, const std::string& path) {
   std::string p = path;
   while (!p.empty() && p.back() == ' ') p.pop_back();
-  if (p.empty() || !pathExists(p)) return "";
-  return nativePath(p);
+  if (p.empty() || !fs.pathExists(p)) return "";
+  return fs.nativePath(p);
 }
 
-std::string fullDirectoryPath(const std::string& path) {
+std::string fullDirectoryPath(FileSystem& fs, const std::string& path) {
   size_t first = path.find_first_not_of(' ');
   size_t last = path.find_last_not_of(' ');
   std::string text = first == std::string::npos ? "" : path.substr(first, last - first + 1);
   for (char& c : text)
     if (c == '\\') c = '/';
   if (text.empty() || text[0] != '/') {
-    std::string cwd = currentDirectory();
+    std::string cwd = fs.currentDirectory();
     text = cwd.empty() ? "" : cwd + "/" + text;
   }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_system.h"
+
 namespace xt {
 
 // Error numbers of the program's file layer.
@@ -19,15 +21,15 @@ constexpr int16_t kErrorPathNotFound = 76;   // a directory of the path is missi
 // never match, nor do dot-files for a wildcard). When no file matched,
 // deletes the files inside path as a directory and then the directory.
 // 0 on success, else an error number (53 when nothing matched).
-[[nodiscard]] int16_t deletePath(const std::string& path);
+[[nodiscard]] int16_t deletePath(FileSystem& fs, const std::string& path);
 // Renames from to to; never replaces an existing file. 0 on success, else
 // the system error code.
-[[nodiscard]] int16_t renameFile(const std::string& from, const std::string& to);
+[[nodiscard]] int16_t renameFile(FileSystem& fs, const std::string& from, const std::string& to);
 // The existing path as the file layer resolves it (letter case of the
 // entries as found on disk), or "" when it does not exist.
-std::string shortPathName(const std::string& path);
+std::string shortPathName(FileSystem& fs, const std::string& path);
 // Absolute directory ending in "/", with "." and ".." removed; a relative
 // path is taken from the current directory. "/srv/a/../b" gives "/srv/b/".
-std::string fullDirectoryPath(const std::string& path);
+std::string fullDirectoryPath(FileSystem& fs, const std::string& path);
 
 }  // namespace xt

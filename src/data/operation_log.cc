@@ -6,7 +6,6 @@
 #include "data/data_files.h"
 #include "data/file_table.h"
 #include "data/record_ops.h"
-#include "platform/files.h"
 #include "platform/key_image.h"
 
 namespace xt {
@@ -22,10 +21,10 @@ void appendNumber(std::string& line, int32_t value) {
   line += ' ';
 }
 
-void appendLogLine(int16_t fileId, int16_t operation, int16_t status) {
+void appendLogLine(FileSystem& fs, int16_t fileId, int16_t operation, int16_t status) {
   // One write under an exclusive lock, so lines of several terminals never
   // interleave; a failure does not change the operation's status.
-  (void)appendToFile("db.log", logLine(fileId, operation, status));
+  (void)fs.appendToFile("db.log", logLine(fileId, operation, status));
 }
 
 void clearKeyBuffer(FileSlot& slot) { std::fill(slot.keyBuffer.begin(), slot.keyBuffer.end(), '\0'); }
@@ -47,7 +46,7 @@ int16_t insertRecord(DataFiles& files, int16_t fileId) {
   if (s <= 0) return status::kFileNotOpen;
   int16_t operation = op::kInsert;
   int16_t st = callRecordManager(files, s, operation);
-  appendLogLine(fileId, op::kInsert, st);
+  appendLogLine(files.fs, fileId, op::kInsert, st);
   if (st != status::kOk) clearKeyBuffer(files.table.slots[s]);
   return st;
 }
@@ -59,7 +58,7 @@ int16_t updateRecord(DataFiles& files, int16_t fileId) {
   const int32_t position = recordPosition(files, fileId, 0);
   int16_t operation = op::kUpdate;
   int16_t st = callRecordManager(files, s, operation);
-  appendLogLine(fileId, operation, st);
+  appendLogLine(files.fs, fileId, operation, st);
   if (st == status::kDataBufferLength) st = status::kOk;
   if (st != status::kOk) clearKeyBuffer(files.table.slots[s]);
   // Read the record back (or, with no position, only ask for it again).

@@ -197,7 +197,7 @@ void ensureLockIdentity(DataFiles& files) {
   if (locks.ownerId != 0) return;
   BinaryFile file;
   // Without a usable LOCKS.TMP the identity still holds for this run.
-  (void)file.open(files.settings.tempDir + "LOCKS.TMP", BinaryFile::Mode::ReadWriteCreate);
+  (void)file.open(files.fs, files.settings.tempDir + "LOCKS.TMP", BinaryFile::Mode::ReadWriteCreate);
   std::string stored = file.readAt(0, kLockIdentitySize);
   int32_t id = 0;
   if (stored.size() >= 4) {
@@ -234,11 +234,11 @@ FileResult openLockFile(DataFiles& files, const std::string& directory, const st
   const std::string path = directory + "/" + fileName;
   bool madeDirectory = false;
   for (;;) {
-    FileResult r = file.open(path, BinaryFile::Mode::ReadWriteCreate, true);
+    FileResult r = file.open(files.fs, path, BinaryFile::Mode::ReadWriteCreate, true);
     if (r.ok()) return r;
     if (r.code == FileResult::Code::NotFound && !madeDirectory) {
       madeDirectory = true;
-      (void)makeDirectory(directory);
+      (void)files.fs.makeDirectory(directory);
       continue;
     }
     // Only another process's scan ends by itself; no permission, a
@@ -308,7 +308,7 @@ int16_t releaseLock(DataFiles& files, const std::string& name) {
   const std::string fileName = trimmed + ".lck";
   // No lock file: nothing of ours to free (and no file to create under
   // another spelling of the name).
-  if (!fileExists(directory + "/" + fileName)) return -1;
+  if (!files.fs.fileExists(directory + "/" + fileName)) return -1;
 
   // A lock file that cannot be opened frees nothing, and says nothing: a
   // release also runs while the process is being ended, and the record

@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/files.h"
+#include "platform/binary_file.h"
 
 namespace xt {
 

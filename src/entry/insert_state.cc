@@ -1,7 +1,6 @@
 #include "entry/insert_state.h"
 
 #include "entry/entry.h"
-#include "platform/files.h"
 #include "screen/screen.h"
 
 namespace xt {
@@ -22,7 +21,7 @@ void loadInsertState(Entry& entry) {
   std::string path = insertStatePath(entry);
   bool insert = false;
   if (!path.empty()) {
-    std::optional<std::string> content = readWholeFile(path);
+    std::optional<std::string> content = entry.screen.fs.readWholeFile(path);
     insert = content && !content->empty() && (*content)[0] == '1';
   }
   entry.screen.console.setInsertMode(insert);
@@ -31,7 +30,7 @@ void loadInsertState(Entry& entry) {
 void saveInsertState(Entry& entry) {
   std::string path = insertStatePath(entry);
   if (path.empty()) return;
-  (void)replaceFileAtomically(path, entry.screen.console.insertMode() ? "1" : "0");
+  (void)entry.screen.fs.replaceFileAtomically(path, entry.screen.console.insertMode() ? "1" : "0");
 }
 
 }  // namespace xt

@@ -6,7 +6,6 @@
 #include "base/item_reader.h"
 #include "base/language.h"
 #include "format/decimal_text.h"
-#include "platform/files.h"
 
 namespace xt {
 
@@ -231,10 +230,10 @@ bool FormParser::parse() {
 
 }  // namespace
 
-FormLoadResult loadForm(FormDefinition& loaded, const SessionSettings& settings, const std::string& path) {
+FormLoadResult loadForm(FileSystem& fs, FormDefinition& loaded, const SessionSettings& settings, const std::string& path) {
   loaded = FormDefinition{};
   FormLoadResult result;
-  std::optional<std::string> data = readWholeFile(path);
+  std::optional<std::string> data = fs.readWholeFile(path);
   if (!data) {
     result.ok = false;
     result.message = pickLanguage(settings, "No es pot llegir la definici\xA2 del formulari " /* ó */,
@@ -259,13 +258,13 @@ FormLoadResult loadForm(FormDefinition& loaded, const SessionSettings& settings,
     FieldGroup& group = form.group(g);
     for (int k = 1; k <= group.groupFieldCount; ++k) {
       FieldDef& field = group.fields[static_cast<size_t>(k)];
-      field.fieldLabel = translateText(settings, field.fieldLabel);
-      field.fieldChoices = translateText(settings, field.fieldChoices);
+      field.fieldLabel = translateText(fs, settings, field.fieldLabel);
+      field.fieldChoices = translateText(fs, settings, field.fieldChoices);
     }
   }
   for (int j = 1; j <= form.lookupCount(); ++j)
     form.lookups[static_cast<size_t>(j)].lookupTitle =
-        translateText(settings, form.lookups[static_cast<size_t>(j)].lookupTitle);
+        translateText(fs, settings, form.lookups[static_cast<size_t>(j)].lookupTitle);
   loaded = std::move(form);
   return result;
 }

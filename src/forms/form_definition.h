@@ -6,6 +6,7 @@
 
 #include "base/session_settings.h"
 #include "entry/form.h"
+#include "platform/file_system.h"
 
 namespace xt {
 
@@ -22,7 +23,7 @@ struct FormLoadResult {
 // on after a look-up count of 0) is reported in the result, in the session's language, and
 // leaves the form empty. Whatever follows the last look-up list is ignored.
 // Lines may end in CR LF or LF alone.
-FormLoadResult loadForm(FormDefinition& form, const SessionSettings& settings, const std::string& path);
+FormLoadResult loadForm(FileSystem& fs, FormDefinition& form, const SessionSettings& settings, const std::string& path);
 
 // Checks that the loaded form has what the operator maintenance procedure
 // indexes: group 1 with the code field, group 2 with the text and access

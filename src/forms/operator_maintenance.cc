@@ -138,13 +138,13 @@ void OperatorMaintenance::storeRecord() {
   int16_t stored = 0;
   if (haveRecord_) {
     if ((recordIsNew_ && key2_ == key::kEsc) || deleteConfirmed_) {
-      writeIntranetAccess(files_.system, files_.notices, settings(), settings().rootDir, user, user, true);
+      writeIntranetAccess(files_.system, files_.fs, files_.notices, settings(), settings().rootDir, user, user, true);
       stored = deleteRecord(files_, kOperatorFileId);
       // The operator is still there: he keeps his way into the intranet.
       if (stored != 0 && deleteConfirmed_)
-        writeIntranetAccess(files_.system, files_.notices, settings(), settings().rootDir, user, user, false);
+        writeIntranetAccess(files_.system, files_.fs, files_.notices, settings(), settings().rootDir, user, user, false);
     } else if (key2_ != key::kEsc) {
-      writeIntranetAccess(files_.system, files_.notices, settings(), settings().rootDir, user, user, false);
+      writeIntranetAccess(files_.system, files_.fs, files_.notices, settings(), settings().rootDir, user, user, false);
       stored = updateRecord(files_, kOperatorFileId);
     }
   }
@@ -170,8 +170,8 @@ void OperatorMaintenance::abandon() {
     // Only a line that is there is taken out: ended while another process
     // holds .HTPASSWD (before this pass wrote its line), the rewrite would
     // keep the process waiting for it.
-    if (hasPasswordLine(settings().rootDir, user))
-      writeIntranetAccess(files_.system, files_.notices, settings(), settings().rootDir, user, user, true);
+    if (hasPasswordLine(files_.fs, settings().rootDir, user))
+      writeIntranetAccess(files_.system, files_.fs, files_.notices, settings(), settings().rootDir, user, user, true);
     if (findByKey(files_, kOperatorFileId, 0, code(), 0) == 0) (void)deleteRecord(files_, kOperatorFileId);
   }
   if (lockHeld_) {
@@ -224,7 +224,7 @@ int16_t OperatorMaintenance::browseRangeHook(int16_t& list, std::string& from, s
 
 std::string OperatorMaintenance::browseLineHook(int16_t& list) {
   if (list != kOperatorList) return {};
-  std::string level = translateText(settings(), record_.accessLevel == 1 ? "RESTRINGIT" : "GENERAL");
+  std::string level = translateText(files_.fs, settings(), record_.accessLevel == 1 ? "RESTRINGIT" : "GENERAL");
   return code() + "  " + text() + "  " + level;
 }
 
@@ -232,7 +232,7 @@ FormRunResult runOperatorForm(OperatorMaintenance& form) {
   Entry& entry = form.entry();
   const SessionSettings& settings = entry.screen.settings;
   const std::string path = settings.rootDir + "FORMS\\" + settings.formName + ".JPN";
-  FormLoadResult loaded = loadForm(entry.form, settings, path);
+  FormLoadResult loaded = loadForm(form.files().fs, entry.form, settings, path);
   if (loaded.ok) loaded = checkOperatorForm(entry.form, settings, path);
   if (!loaded.ok) return {false, loaded.message, 2};
 

@@ -5,8 +5,9 @@
 
 #include "base/language.h"
 #include "data/file_utils.h"
+#include "format/text_lines.h"
 #include "intranet/apr1.h"
-#include "platform/files.h"
+#include "platform/binary_file.h"
 #include "platform/system.h"
 
 namespace xt {
@@ -25,11 +26,11 @@ bool writableUser(const std::string& user) {
 
 // Holds directory + ".HTPASSWD.lck" exclusively; waits while another
 // process rewrites. Not open when the lock file cannot be made at all.
-BinaryFile lockPasswordFile(System& system, const std::string& directory,
+BinaryFile lockPasswordFile(System& system, FileSystem& fs, const std::string& directory,
                             const std::function<void()>& beforePause) {
   for (;;) {
     BinaryFile lock;
-    FileResult r = lock.open(directory + ".HTPASSWD.lck", BinaryFile::Mode::ReadWriteCreate, true);
+    FileResult r = lock.open(fs, directory + ".HTPASSWD.lck", BinaryFile::Mode::ReadWriteCreate, true);
     if (r.ok() || r.code != FileResult::Code::Busy) return lock;
     if (beforePause) beforePause();
     system.pause(static_cast<int>(std::floor(system.random() * 50 + 1)));
@@ -49,36 +50,36 @@ std::optional<std::string_view> lineUser(std::string_view line) {
 // missing target (no replace). The work file is gone afterwards either way.
 // It is made anew: a file or link left under its name (the directory is
 // shared) is removed, never written through.
-bool installFile(const std::string& work, const std::string& target, const std::string& content,
+bool installFile(FileSystem& fs, const std::string& work, const std::string& target, const std::string& content,
                  bool replace) {
-  (void)removeFile(work);
+  (void)fs.removeFile(work);
   BinaryFile file;
-  bool ok = file.open(work, BinaryFile::Mode::CreateNew).ok() && file.writeAt(0, content).ok() &&
-            copyModeAndGroup(target, file).ok() && file.sync().ok();
+  bool ok = file.open(fs, work, BinaryFile::Mode::CreateNew).ok() && file.writeAt(0, content).ok() &&
+            file.copyModeAndGroupFrom(target).ok() && file.sync().ok();
   file.close();
-  if (ok) ok = replace ? renamePath(work, target, true).ok() : renameFile(work, target) == 0;
-  if (!ok) (void)removeFile(work);
+  if (ok) ok = replace ? fs.renamePath(work, target, true).ok() : renameFile(fs, work, target) == 0;
+  if (!ok) (void)fs.removeFile(work);
   return ok;
 }
 
 // The absolute path of .HTPASSWD as the web server must see it: the entry
 // as it exists on disk, else as it will be created.
-std::string passwordFilePath(const std::string& directory) {
-  std::string native = nativePath(directory + ".HTPASSWD");
+std::string passwordFilePath(FileSystem& fs, const std::string& directory) {
+  std::string native = fs.nativePath(directory + ".HTPASSWD");
   size_t cut = native.find_last_of('/');
-  if (cut == std::string::npos) return fullDirectoryPath(".") + native;
-  return fullDirectoryPath(native.substr(0, cut + 1)) + native.substr(cut + 1);
+  if (cut == std::string::npos) return fullDirectoryPath(fs, ".") + native;
+  return fullDirectoryPath(fs, native.substr(0, cut + 1)) + native.substr(cut + 1);
 }
 
-bool writeAccessFile(const std::string& directory) {
+bool writeAccessFile(FileSystem& fs, const std::string& directory) {
   const std::string content =
       "AuthType Basic\r\n"
       "AuthName \"Intranet TAV\"\r\n"
-      "AuthUserFile \"" + passwordFilePath(directory) + "\"\r\n"
+      "AuthUserFile \"" + passwordFilePath(fs, directory) + "\"\r\n"
       "Require valid-user\r\n";
   // Never replaces an .HTACCESS that appeared meanwhile.
-  return installFile(directory + "ACC.TMP", directory + ".HTACCESS", content, false) ||
-         !shortPathName(directory + ".HTACCESS").empty();
+  return installFile(fs, directory + "ACC.TMP", directory + ".HTACCESS", content, false) ||
+         !shortPathName(fs, directory + ".HTACCESS").empty();
 }
 
 void showFailure(Notices& notices, const SessionSettings& settings, AccessStatus status) {
@@ -100,21 +101,21 @@ void showFailure(Notices& notices, const SessionSettings& settings, AccessStatus
 
 }  // namespace
 
-AccessStatus rewriteAccessFiles(System& system, const std::string& directory, const std::string& user,
+AccessStatus rewriteAccessFiles(System& system, FileSystem& fs, const std::string& directory, const std::string& user,
                                 const std::string& password, bool remove,
                                 const std::function<void()>& beforePause) {
   if (!remove && !writableUser(user)) return AccessStatus::BadUser;
-  BinaryFile lock = lockPasswordFile(system, directory, beforePause);
+  BinaryFile lock = lockPasswordFile(system, fs, directory, beforePause);
   if (!lock.isOpen()) return AccessStatus::WriteFailed;
 
   bool accessWritten = true;
-  if (shortPathName(directory + ".HTACCESS").empty()) accessWritten = writeAccessFile(directory);
+  if (shortPathName(fs, directory + ".HTACCESS").empty()) accessWritten = writeAccessFile(fs, directory);
 
   // Every other user's line, in its order, with CR LF whatever it had.
-  std::string target = shortPathName(directory + ".HTPASSWD");
+  std::string target = shortPathName(fs, directory + ".HTPASSWD");
   std::string content;
   if (!target.empty()) {
-    std::optional<std::string> old = readWholeFile(target);
+    std::optional<std::string> old = fs.readWholeFile(target);
     if (!old) return AccessStatus::ReadFailed;
     content.reserve(old->size() + 64);
     std::string_view rest(*old);
@@ -135,23 +136,23 @@ AccessStatus rewriteAccessFiles(System& system, const std::string& directory, co
     std::string salt;  // empty: every rewrite draws a fresh salt
     content += user + ":" + apr1Hash(system, password, salt) + "\r\n";
   }
-  if (!installFile(directory + "PWD.TMP", target, content, true)) return AccessStatus::WriteFailed;
+  if (!installFile(fs, directory + "PWD.TMP", target, content, true)) return AccessStatus::WriteFailed;
   return accessWritten ? AccessStatus::Ok : AccessStatus::WriteFailed;
 }
 
-bool hasPasswordLine(const std::string& directory, const std::string& user) {
-  std::optional<std::string> data = readWholeFile(directory + ".HTPASSWD");
+bool hasPasswordLine(FileSystem& fs, const std::string& directory, const std::string& user) {
+  std::optional<std::string> data = fs.readWholeFile(directory + ".HTPASSWD");
   if (!data) return false;
   for (const std::string& line : splitLines(*data))
     if (lineUser(line) == std::string_view(user)) return true;
   return false;
 }
 
-void writeIntranetAccess(System& system, Notices& notices, const SessionSettings& settings,
+void writeIntranetAccess(System& system, FileSystem& fs, Notices& notices, const SessionSettings& settings,
                          const std::string& directory, const std::string& user,
                          const std::string& password, bool remove) {
-  notices.show(12, translateText(settings, "GENERANT CONTRASENYA INTRANET"));
-  AccessStatus status = rewriteAccessFiles(system, directory, user, password, remove,
+  notices.show(12, translateText(fs, settings, "GENERANT CONTRASENYA INTRANET"));
+  AccessStatus status = rewriteAccessFiles(system, fs, directory, user, password, remove,
                                            [&notices] { notices.beforePause(); });
   if (status != AccessStatus::Ok) showFailure(notices, settings, status);
   notices.dismiss();

@@ -11,6 +11,7 @@
 
 #include "base/notices.h"
 #include "base/session_settings.h"
+#include "platform/file_system.h"
 
 namespace xt {
 
@@ -26,16 +27,16 @@ enum class AccessStatus {
 // The rewrite without the screen. directory ends in a separator. While
 // another process rewrites the files this one waits, calling beforePause
 // (when set) before each pause.
-[[nodiscard]] AccessStatus rewriteAccessFiles(System& system, const std::string& directory,
+[[nodiscard]] AccessStatus rewriteAccessFiles(System& system, FileSystem& fs, const std::string& directory,
                                               const std::string& user, const std::string& password,
                                               bool remove, const std::function<void()>& beforePause = {});
 // Whether .HTPASSWD in directory has a line for user (read without the
 // lock: a replacement is atomic).
-bool hasPasswordLine(const std::string& directory, const std::string& user);
+bool hasPasswordLine(FileSystem& fs, const std::string& directory, const std::string& user);
 // The rewrite as the form runs it: "GENERANT CONTRASENYA INTRANET" (in the
 // session's language) shown meanwhile, and a message (waiting for a key)
 // when it failed.
-void writeIntranetAccess(System& system, Notices& notices, const SessionSettings& settings,
+void writeIntranetAccess(System& system, FileSystem& fs, Notices& notices, const SessionSettings& settings,
                          const std::string& directory, const std::string& user,
                          const std::string& password, bool remove);
 

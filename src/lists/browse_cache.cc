@@ -21,8 +21,8 @@ int32_t getInt32(const std::string& bytes, size_t at) {
 
 }  // namespace
 
-void BrowseCache::open(const std::string& path, bool fresh) {
-  (void)file_.open(path, fresh ? BinaryFile::Mode::Truncate : BinaryFile::Mode::ReadWriteCreate);
+void BrowseCache::open(FileSystem& fs, const std::string& path, bool fresh) {
+  (void)file_.open(fs, path, fresh ? BinaryFile::Mode::Truncate : BinaryFile::Mode::ReadWriteCreate);
   int64_t size = file_.isOpen() ? file_.size() : 0;
   end_ = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(size, 0), INT32_MAX - 1)) + 1;
 }

@@ -13,7 +13,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/files.h"
+#include "platform/binary_file.h"
+#include "platform/file_system.h"
 
 namespace xt {
 
@@ -29,7 +30,7 @@ class BrowseCache {
  public:
   // Opens the file: emptied when fresh, else with the entries it holds.
   // Not open, it holds nothing and takes nothing.
-  void open(const std::string& path, bool fresh);
+  void open(FileSystem& fs, const std::string& path, bool fresh);
   void close() { file_.close(); }
 
   // The position after the last byte in use.

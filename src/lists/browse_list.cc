@@ -11,7 +11,6 @@
 #include "entry/field_entry.h"
 #include "format/fixed_text.h"
 #include "lists/browse_cache.h"
-#include "platform/files.h"
 #include "platform/key_codes.h"
 #include "screen/active_keys.h"
 #include "screen/key_reader.h"
@@ -208,7 +207,7 @@ void BrowseSession::open() {
 
   // A list over a data file starts with an empty cache; a list without
   // one shows what Browse.tmp already holds.
-  cache_.open(path(), fileId_ != 0);
+  cache_.open(entry_.screen.fs, path(), fileId_ != 0);
 
   header_ = BrowseEntryHeader{};
   text_.clear();
@@ -228,7 +227,7 @@ void BrowseSession::open() {
 
 void BrowseSession::close(int16_t key, int16_t& result) {
   cache_.close();
-  removeFile(path());
+  (void)entry_.screen.fs.removeFile(path());
 
   int16_t further = lookup_.attr[7];
   if (key == key::kF4 && further != 0) {

@@ -41,8 +41,4 @@ bool changeDirectory(std::string_view path);
 
 FileResult copyModeAndGroup(std::string_view from, const BinaryFile& to);
 
-// Splits a text into lines ended by CR LF or LF (the line ends removed). A
-// last line without a line end is kept.
-std::vector<std::string> splitLines(std::string_view text);
-
 }  // namespace xt

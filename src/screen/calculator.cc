@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "format/picture.h"
-#include "platform/files.h"
 #include "platform/key_codes.h"
 #include "screen/active_keys.h"
 #include "screen/calculator_state.h"
@@ -389,7 +388,7 @@ std::string calculator(Screen& screen) {
   screen.console.setCursorShape(false, screen.console.cursorSize());
   const std::string path = screen.settings.terminalDir + kCalculatorStateFile;
 
-  Calculator calc(screen, loadCalculatorState(path));
+  Calculator calc(screen, loadCalculatorState(screen.fs, path));
   calc.open();
   std::string result;
   for (;;) {
@@ -400,7 +399,7 @@ std::string calculator(Screen& screen) {
   calc.close();
   // A failed write keeps the previous state file whole; the result still
   // goes to the caller.
-  (void)replaceFileAtomically(path, calculatorStateText(calc.state()));
+  (void)screen.fs.replaceFileAtomically(path, calculatorStateText(calc.state()));
 
   screen.console.setCursorShape(true, screen.console.cursorSize());
   selectTextStyle(screen, "-");

@@ -6,7 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/files.h"
+#include "format/text_lines.h"
+#include "platform/file_system.h"
 
 namespace xt {
 
@@ -88,9 +89,9 @@ void parsePointAndDecimals(const std::string& flagItem, const std::string& decim
 
 }  // namespace
 
-CalcState loadCalculatorState(const std::string& path) {
+CalcState loadCalculatorState(FileSystem& fs, const std::string& path) {
   CalcState s;
-  std::optional<std::string> text = readWholeFile(path);
+  std::optional<std::string> text = fs.readWholeFile(path);
   if (!text) return s;
   std::vector<std::string> lines = splitLines(*text);
   auto itemsOf = [&](size_t line) {

@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_system.h"
+
 namespace xt {
 
 constexpr const char* kCalculatorStateFile = "TAVCALC.TMP";
@@ -49,7 +51,7 @@ struct CalcState {
 };
 
 // The state kept at path; first-use values for what is missing or unusable.
-CalcState loadCalculatorState(const std::string& path);
+CalcState loadCalculatorState(FileSystem& fs, const std::string& path);
 // The state as the file's text.
 std::string calculatorStateText(const CalcState& state);
 

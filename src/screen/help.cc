@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "base/language.h"
-#include "platform/files.h"
+#include "platform/binary_file.h"
 #include "platform/key_codes.h"
 #include "screen/key_reader.h"
 #include "screen/message_box.h"
@@ -197,7 +197,7 @@ class HelpViewer {
 
 void runTextViewer(Screen& screen, const std::string& topic) {
   BinaryFile file;
-  if (!file.open("AJUDA\\" + topic + ".HLP", BinaryFile::Mode::Read).ok()) {
+  if (!file.open(screen.fs, "AJUDA\\" + topic + ".HLP", BinaryFile::Mode::Read).ok()) {
     showMissingHelp(screen, topic);
     return;
   }

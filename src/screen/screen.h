@@ -1,7 +1,7 @@
 // The screen's state, one object for the whole program: the console, the
 // stack of saved regions behind the pop-ups (WinPush.tmp in the session
 // directory), the text styles, the key reader and the active-key table,
-// with the settings they are drawn by.
+// with the settings they are drawn by and the files they keep.
 #pragma once
 
 #include <functional>
@@ -10,6 +10,7 @@
 #include "base/session_settings.h"
 #include "format/format_settings.h"
 #include "platform/console.h"
+#include "platform/file_system.h"
 #include "platform/system.h"
 #include "screen/active_keys.h"
 #include "screen/key_reader.h"
@@ -26,13 +27,15 @@ struct ScreenTools {
 };
 
 struct Screen {
-  Screen(Console& console, System& system, const SessionSettings& settings, const FormatSettings& format)
-      : console(console), system(system), settings(settings), format(format) {}
+  Screen(Console& console, System& system, FileSystem& fs, const SessionSettings& settings,
+         const FormatSettings& format)
+      : console(console), system(system), fs(fs), settings(settings), format(format) {}
   Screen(const Screen&) = delete;
   Screen& operator=(const Screen&) = delete;
 
   Console& console;
   System& system;
+  FileSystem& fs;
   const SessionSettings& settings;
   const FormatSettings& format;
 

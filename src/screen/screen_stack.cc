@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "platform/files.h"
+#include "platform/binary_file.h"
 #include "screen/screen.h"
 
 namespace xt {
@@ -40,7 +40,7 @@ long digitsValue(const std::string& text) {
 
 void forgetAllWindows(Screen& screen, const std::string& path) {
   screen.windows = WindowState{};
-  removeFile(path);
+  (void)screen.fs.removeFile(path);
 }
 
 }  // namespace
@@ -87,7 +87,7 @@ void saveRegion(Screen& screen, int16_t top, int16_t left, int16_t bottom, int16
     return;
 
   BinaryFile file;
-  if (!file.open(stackPath(screen), BinaryFile::Mode::ReadWriteCreate).ok()) return;
+  if (!file.open(screen.fs, stackPath(screen), BinaryFile::Mode::ReadWriteCreate).ok()) return;
   int64_t end = kEmptyEnd;
   if (file.size() > 3) {
     end = bytesInt32(file.readAt(0, 4));
@@ -127,14 +127,14 @@ void saveRegion(Screen& screen, int16_t top, int16_t left, int16_t bottom, int16
 void restoreRegion(Screen& screen) {
   std::string path = stackPath(screen);
   BinaryFile file;
-  if (!file.open(path, BinaryFile::Mode::ReadWrite).ok()) return;
+  if (!file.open(screen.fs, path, BinaryFile::Mode::ReadWrite).ok()) return;
   int64_t size = file.size();
   int64_t end = kEmptyEnd;
   if (size > 3) {
     end = bytesInt32(file.readAt(0, 4));
     if (end == kEmptyEnd) {
       file.close();
-      removeFile(path);
+      (void)screen.fs.removeFile(path);
       return;
     }
     // A damaged stack never paints: the window state is reset and the
@@ -199,7 +199,7 @@ void restoreRegion(Screen& screen) {
   file.close();
   // An empty stack (popped to the bottom, or a file of at most 3 bytes that
   // holds nothing) leaves no file; the latter changes no window state.
-  if (end < 6) removeFile(path);
+  if (end < 6) (void)screen.fs.removeFile(path);
 }
 
 void drawFrame(Screen& screen, int16_t style) {

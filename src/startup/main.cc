@@ -10,7 +10,7 @@
 #include "data/file_table.h"
 #include "forms/operator_maintenance.h"
 #include "platform/cp850.h"
-#include "platform/files.h"
+#include "platform/posix/posix_file_system.h"
 #include "platform/posix_system.h"
 #include "platform/sqlite_engine.h"
 #include "platform/terminal_console.h"
@@ -56,6 +56,7 @@ int fatal(xt::Program& program, xt::TerminalConsole& console, const std::string&
 
 int main() {
   xt::PosixSystem system;
+  xt::PosixFileSystem disk;
   xt::TerminalConsole console;
   std::string error;
   if (!console.open(error)) {
@@ -63,7 +64,7 @@ int main() {
     return 2;
   }
   xt::SqliteEngine engine;
-  xt::Program program(console, system, engine);
+  xt::Program program(console, system, disk, engine);
   system.setExitHandler([&console] { closeTerminal(console, ""); });
   program.screen.tools.calculator = xt::calculator;
   program.screen.tools.calendar = xt::calendar;
@@ -76,18 +77,18 @@ int main() {
     form.abandon();
     (void)xt::resetAllFiles(program.data);
     // The pop-ups that were open are gone with the terminal.
-    (void)xt::removeFile(program.settings.tempDir + "WinPush.tmp");
-    (void)xt::removeFile(program.settings.tempDir + "Browse.tmp");
+    (void)disk.removeFile(program.settings.tempDir + "WinPush.tmp");
+    (void)disk.removeFile(program.settings.tempDir + "Browse.tmp");
     console.close();
     ::_exit(128 + signal);
   });
 
   console.setCursorShape(false, 100);
-  xt::loadSettings(system, program.settings, program.format);
+  xt::loadSettings(system, disk, program.settings, program.format);
   console.setNoticeText([&program](int columns, int rows) { return tooSmallText(program.settings, columns, rows); });
-  xt::anchorDirectories(program.settings, xt::currentDirectory());
+  xt::anchorDirectories(program.settings, disk.currentDirectory());
   const xt::SessionSettings& settings = program.settings;
-  if (!settings.rootDir.empty() && !xt::changeDirectory(settings.rootDir))
+  if (!settings.rootDir.empty() && !disk.changeDirectory(settings.rootDir))
     return fatal(program, console,
                  xt::pickLanguage(settings, "No es pot entrar al directori de la instal\xFAlaci\xA2 (TAVROOT): " /* ·ó */,
                                   "No se puede entrar en el directorio de la instalaci\xA2n (TAVROOT): " /* ó */,
@@ -96,7 +97,7 @@ int main() {
                      settings.rootDir);
   // The pop-ups keep the screen under them in the session directory: without
   // it they could not be taken off again.
-  if (!settings.tempDir.empty() && !xt::writableDirectory(settings.tempDir)) {
+  if (!settings.tempDir.empty() && !disk.writableDirectory(settings.tempDir)) {
     std::string message =
         xt::pickLanguage(settings, "No es pot escriure al directori de la sessi\xA2 (TAVTMP): " /* ó */,
                          "No se puede escribir en el directorio de la sesi\xA2n (TAVTMP): " /* ó */,

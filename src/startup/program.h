@@ -11,6 +11,7 @@
 #include "format/format_settings.h"
 #include "lists/browse_list.h"
 #include "platform/console.h"
+#include "platform/file_system.h"
 #include "platform/record_engine.h"
 #include "platform/system.h"
 #include "screen/screen.h"
@@ -19,19 +20,21 @@
 namespace xt {
 
 struct Program {
-  Program(Console& console, System& system, RecordEngine& engine)
+  Program(Console& console, System& system, FileSystem& fs, RecordEngine& engine)
       : console(console),
         system(system),
+        fs(fs),
         engine(engine),
-        screen(console, system, settings, format),
+        screen(console, system, fs, settings, format),
         notices(screen),
-        data(engine, system, settings, notices),
+        data(engine, system, fs, settings, notices),
         entry(screen, form) {}
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
   Console& console;
   System& system;
+  FileSystem& fs;
   RecordEngine& engine;
 
   SessionSettings settings;

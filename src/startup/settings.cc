@@ -4,7 +4,7 @@
 #include "format/decimal_text.h"
 #include "format/fixed_text.h"
 #include "format/format_settings.h"
-#include "platform/files.h"
+#include "platform/file_system.h"
 #include "platform/system.h"
 
 namespace xt {
@@ -17,14 +17,14 @@ constexpr const char* kDefaultColours = "15000700000700070007";
 
 // Vexa.ini's [Usuari] conventions for dates and numbers; a blank or
 // missing one keeps the default.
-void loadFormatSettings(const std::string& vexaIni, FormatSettings& f) {
-  std::string separator = fitText(readIniValue(vexaIni, "Usuari", "DatCaracter"), 1);
+void loadFormatSettings(FileSystem& fs, const std::string& vexaIni, FormatSettings& f) {
+  std::string separator = fitText(readIniValue(fs, vexaIni, "Usuari", "DatCaracter"), 1);
   if (separator != " ") f.dateSeparator = separator;
-  std::string order = fitText(readIniValue(vexaIni, "Usuari", "DatOrdre"), 3);
+  std::string order = fitText(readIniValue(fs, vexaIni, "Usuari", "DatOrdre"), 3);
   if (order != "   ") f.dateOrder = order;
-  std::string dec = readIniValue(vexaIni, "Usuari", "DecCaracter");
+  std::string dec = readIniValue(fs, vexaIni, "Usuari", "DecCaracter");
   if (!dec.empty() && dec[0] != ' ') f.decimalChar = dec.substr(0, 1);
-  std::string mil = readIniValue(vexaIni, "Usuari", "MilCaracter");
+  std::string mil = readIniValue(fs, vexaIni, "Usuari", "MilCaracter");
   if (!mil.empty() && mil[0] != ' ') f.thousandsChar = mil.substr(0, 1);
 }
 
@@ -43,31 +43,31 @@ void anchorDirectories(SessionSettings& settings, const std::string& startDir) {
     if (!dir->empty() && dir->front() != '/' && dir->front() != '\\') dir->insert(0, prefix);
 }
 
-void loadSettings(const System& sys, SessionSettings& s, FormatSettings& format) {
+void loadSettings(const System& sys, FileSystem& fs, SessionSettings& s, FormatSettings& format) {
   s.rootDir = sys.env("TAVROOT");
   s.tempDir = normaliseDirectory(sys.env("TAVTMP"));
 
   const std::string session = s.tempDir + "Sessio.ini";
-  s.menuTitle = readIniValue(session, "Menu", "Titol");
+  s.menuTitle = readIniValue(fs, session, "Menu", "Titol");
   s.menuTitle.insert(s.menuTitle.begin(), ' ');
   s.menuTitle += ' ';
-  s.menuName = readIniValue(session, "Menu", "NomMenu");
-  s.operatorName = readIniValue(session, "Menu", "Operador");
-  s.operatorType = numericValue16(readIniValue(session, "Menu", "TavTipOper"));
+  s.menuName = readIniValue(fs, session, "Menu", "NomMenu");
+  s.operatorName = readIniValue(fs, session, "Menu", "Operador");
+  s.operatorType = numericValue16(readIniValue(fs, session, "Menu", "TavTipOper"));
 
   // On Linux TERM names the terminal type; it stands for the terminal
   // directory only when it really is one.
-  std::string terminal = readIniValue(session, "Terminal", "Dir");
+  std::string terminal = readIniValue(fs, session, "Terminal", "Dir");
   if (terminal.empty()) {
     std::string term = sys.env("TERM");
-    if (!term.empty() && directoryExists(term)) terminal = term;
+    if (!term.empty() && fs.directoryExists(term)) terminal = term;
   }
   s.terminalDir = normaliseDirectory(terminal);
   if (s.tempDir.empty()) s.tempDir = s.terminalDir;
 
   const std::string vexaTerm = s.tempDir + "VexaTerm.ini";
-  int16_t selection = numericValue16(readIniValue(vexaTerm, "Pantalla", "Seleccio"));
-  std::string colours = readIniValue(vexaTerm, "Pantalla", "Col" + std::to_string(selection));
+  int16_t selection = numericValue16(readIniValue(fs, vexaTerm, "Pantalla", "Seleccio"));
+  std::string colours = readIniValue(fs, vexaTerm, "Pantalla", "Col" + std::to_string(selection));
   if (colours.empty()) colours = kDefaultColours;
   for (size_t p = 0; p < 5; ++p) {
     for (size_t k = 0; k < 2; ++k) {
@@ -77,12 +77,12 @@ void loadSettings(const System& sys, SessionSettings& s, FormatSettings& format)
     }
   }
 
-  s.systemDate = packDecimalDigits(readIniValue(vexaTerm, "Sistema", "Data"));
+  s.systemDate = packDecimalDigits(readIniValue(fs, vexaTerm, "Sistema", "Data"));
 
-  s.languageCode = fitText(readIniValue(vexaTerm, "Sistema", "Idioma"), 3);
+  s.languageCode = fitText(readIniValue(fs, vexaTerm, "Sistema", "Idioma"), 3);
   if (s.languageCode == "   ")
-    s.languageCode = fitText(readIniValue(s.rootDir + "Vexa.ini", "Usuari", "Idioma"), 3);
-  loadFormatSettings(s.rootDir + "Vexa.ini", format);
+    s.languageCode = fitText(readIniValue(fs, s.rootDir + "Vexa.ini", "Usuari", "Idioma"), 3);
+  loadFormatSettings(fs, s.rootDir + "Vexa.ini", format);
 
   if (!sys.env("HTTP_USER_AGENT").empty() || !sys.env("HTTP_ACCEPT").empty())
     s.hostKind = "CGI";

@@ -9,12 +9,13 @@
 
 namespace xt {
 
+class FileSystem;
 class System;
 struct FormatSettings;
 
 // Fills settings from the environment and the INI files, and format from
 // the installation's Vexa.ini.
-void loadSettings(const System& system, SessionSettings& settings, FormatSettings& format);
+void loadSettings(const System& system, FileSystem& fs, SessionSettings& settings, FormatSettings& format);
 
 // Puts startDir (the directory the program was started in) before a
 // relative rootDir, tempDir or terminalDir, so that they still name the

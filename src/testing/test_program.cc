@@ -60,7 +60,7 @@ TestProgram::TestProgram() : engine_(std::make_unique<SqliteEngine>()) {
   fs::create_directories(temp());
   system_.setEnv("TAVROOT", root());
   system_.setEnv("TAVTMP", temp());
-  program_ = std::make_unique<Program>(console_, system_, *engine_);
+  program_ = std::make_unique<Program>(console_, system_, disk_, *engine_);
   program_->settings.rootDir = root();
   program_->settings.tempDir = temp();
   program_->settings.terminalDir = temp();

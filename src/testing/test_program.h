@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/posix/posix_file_system.h"
 #include "startup/program.h"
 #include "testing/fake_console.h"
 #include "testing/fake_system.h"
@@ -49,6 +50,8 @@ class TestProgram {
   Program& program() { return *program_; }
   FakeConsole& console() { return console_; }
   FakeSystem& system() { return system_; }
+  // The real disk the program works on (its files under root()).
+  FileSystem& fs() { return disk_; }
   RecordEngine& engine() { return *engine_; }
   const ScratchDir& dir() const { return dir_; }
   std::string root() const { return dir_.path(); }
@@ -58,6 +61,7 @@ class TestProgram {
   ScratchDir dir_;
   FakeConsole console_;
   FakeSystem system_;
+  PosixFileSystem disk_;
   std::unique_ptr<RecordEngine> engine_;
   std::unique_ptr<Program> program_;
 };

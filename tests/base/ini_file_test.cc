@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/posix/posix_file_system.h"
+
 #include "testing/test_program.h"
 
 namespace xt {
 namespace {
+
+PosixFileSystem disk;  // the tests' files are on the real disk
 
 class IniFileTest : public ::testing::Test {
  protected:
@@ -18,27 +22,27 @@ class IniFileTest : public ::testing::Test {
 
 TEST_F(IniFileTest, CommentCutKeepsBlanksAroundValue) {
   std::string f = write("[menu]\r\nTitol = Comptes ; main menu\r\n");
-  EXPECT_EQ(readIniValue(f, "Menu", "titol"), " Comptes ");
+  EXPECT_EQ(readIniValue(disk, f, "Menu", "titol"), " Comptes ");
 }
 
 TEST_F(IniFileTest, SemicolonCutsEvenInsideQuotes) {
   std::string f = write("[A]\r\nk=\"x;y\"\r\nv=a;b\r\n");
-  EXPECT_EQ(readIniValue(f, "A", "k"), "\"x");
-  EXPECT_EQ(readIniValue(f, "A", "v"), "a");
+  EXPECT_EQ(readIniValue(disk, f, "A", "k"), "\"x");
+  EXPECT_EQ(readIniValue(disk, f, "A", "v"), "a");
 }
 
 TEST_F(IniFileTest, QuotesRemovedOnlyWhenBothEndsAreQuotes) {
   std::string f = write("[A]\r\nq=\"C:\\TMP\\\"\r\none=\"\r\ninner=a\"b\"\r\nhalf=\"abc\r\n");
-  EXPECT_EQ(readIniValue(f, "A", "q"), "C:\\TMP\\");
-  EXPECT_EQ(readIniValue(f, "A", "one"), "\"");
-  EXPECT_EQ(readIniValue(f, "A", "inner"), "a\"b\"");
-  EXPECT_EQ(readIniValue(f, "A", "half"), "\"abc");
+  EXPECT_EQ(readIniValue(disk, f, "A", "q"), "C:\\TMP\\");
+  EXPECT_EQ(readIniValue(disk, f, "A", "one"), "\"");
+  EXPECT_EQ(readIniValue(disk, f, "A", "inner"), "a\"b\"");
+  EXPECT_EQ(readIniValue(disk, f, "A", "half"), "\"abc");
 }
 
 TEST_F(IniFileTest, SecondHeaderOfSameNameEndsTheSearch) {
   std::string f = write("[Menu]\r\nA=1\r\n[Menu]\r\nNomMenu=X\r\n");
-  EXPECT_EQ(readIniValue(f, "Menu", "NomMenu"), "");
-  EXPECT_EQ(readIniValue(f, "Menu", "A"), "1");
+  EXPECT_EQ(readIniValue(disk, f, "Menu", "NomMenu"), "");
+  EXPECT_EQ(readIniValue(disk, f, "Menu", "A"), "1");
 }
 
 TEST_F(IniFileTest, SectionAndKeyMatching) {
@@ -48,29 +52,29 @@ TEST_F(IniFileTest, SectionAndKeyMatching) {
       "   [ Menu ]\r\n"
       "  NOMMENU   =first\r\n"
       "NomMenu=second\r\n");
-  EXPECT_EQ(readIniValue(f, "  menu ", " nommenu "), "first");
-  EXPECT_EQ(readIniValue(f, "Other", "NomMenu"), "");
+  EXPECT_EQ(readIniValue(disk, f, "  menu ", " nommenu "), "first");
+  EXPECT_EQ(readIniValue(disk, f, "Other", "NomMenu"), "");
 }
 
 TEST_F(IniFileTest, TabsAreNotBlanks) {
   std::string f = write("[A]\r\n\tk=1\r\nk =2\r\n");
-  EXPECT_EQ(readIniValue(f, "A", "k"), "2");
+  EXPECT_EQ(readIniValue(disk, f, "A", "k"), "2");
 }
 
 TEST_F(IniFileTest, HeaderWithoutClosingBracketAndLfLines) {
   std::string f = write("[Sistema\nData=20261208\nIdioma=SPA");
-  EXPECT_EQ(readIniValue(f, "sistema", "data"), "20261208");
-  EXPECT_EQ(readIniValue(f, "sistema", "Idioma"), "SPA");  // last line without line end
+  EXPECT_EQ(readIniValue(disk, f, "sistema", "data"), "20261208");
+  EXPECT_EQ(readIniValue(disk, f, "sistema", "Idioma"), "SPA");  // last line without line end
 }
 
 TEST_F(IniFileTest, MissingFileOrDirectoryGivesEmpty) {
-  EXPECT_EQ(readIniValue(dir / "none.ini", "A", "k"), "");
-  EXPECT_EQ(readIniValue(dir.path(), "A", "k"), "");
+  EXPECT_EQ(readIniValue(disk, dir / "none.ini", "A", "k"), "");
+  EXPECT_EQ(readIniValue(disk, dir.path(), "A", "k"), "");
 }
 
 TEST_F(IniFileTest, FileFoundWhateverTheCaseOfItsName) {
   dir.write("VEXATERM.INI", "[Sistema]\r\nIdioma=GLG\r\n");
-  EXPECT_EQ(readIniValue(dir / "VexaTerm.ini", "Sistema", "Idioma"), "GLG");
+  EXPECT_EQ(readIniValue(disk, dir / "VexaTerm.ini", "Sistema", "Idioma"), "GLG");
 }
 
 }  // namespace

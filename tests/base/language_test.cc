@@ -14,7 +14,7 @@ class TranslateTest : public ::testing::Test {
   TranslateTest() { makeDirectory(t.root() + "LOCALE"); }
   std::string tr(const std::string& language, const std::string& text) {
     t.program().settings.languageCode = language;
-    return translateText(t.program().settings, text);
+    return translateText(t.program().fs, t.program().settings, text);
   }
   void messages(const std::string& content) { t.dir().write("LOCALE/XTANCAR.LNG", content); }
   std::string file() const { return t.root() + "LOCALE/XTANCAR.LNG"; }

@@ -99,7 +99,7 @@ class DataTest : public ::testing::Test {
   SqliteEngine real;
   CapturingConsole console;
   RecordingEngine engine{real, console};
-  Program program{console, tp.system(), engine};
+  Program program{console, tp.system(), tp.fs(), engine};
   uint8_t buffer[64] = {};
 };
 

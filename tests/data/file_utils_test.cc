@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/posix/posix_file_system.h"
+
 #include <cerrno>
 
 #include "platform/files.h"
@@ -9,6 +11,8 @@
 
 namespace xt {
 namespace {
+
+PosixFileSystem disk;  // the tests' files are on the real disk
 
 // Runs the body with the current directory set to dir, restoring it after.
 class InDirectory {
@@ -21,48 +25,48 @@ class InDirectory {
 };
 
 TEST(FullDirectoryPath, AbsolutePathsAreNormalised) {
-  EXPECT_EQ(fullDirectoryPath("/data/../tmp"), "/tmp/");
-  EXPECT_EQ(fullDirectoryPath("\\A\\.\\B"), "/A/B/");
-  EXPECT_EQ(fullDirectoryPath("/../X"), "/X/");
-  EXPECT_EQ(fullDirectoryPath("  /srv/tav/  "), "/srv/tav/");
-  EXPECT_EQ(fullDirectoryPath("/srv//tav/a/b/../../c/."), "/srv/tav/c/");
-  EXPECT_EQ(fullDirectoryPath("/srv/a..b/.c/"), "/srv/a..b/.c/");
+  EXPECT_EQ(fullDirectoryPath(disk, "/data/../tmp"), "/tmp/");
+  EXPECT_EQ(fullDirectoryPath(disk, "\\A\\.\\B"), "/A/B/");
+  EXPECT_EQ(fullDirectoryPath(disk, "/../X"), "/X/");
+  EXPECT_EQ(fullDirectoryPath(disk, "  /srv/tav/  "), "/srv/tav/");
+  EXPECT_EQ(fullDirectoryPath(disk, "/srv//tav/a/b/../../c/."), "/srv/tav/c/");
+  EXPECT_EQ(fullDirectoryPath(disk, "/srv/a..b/.c/"), "/srv/a..b/.c/");
 }
 
 TEST(FullDirectoryPath, RelativePathsStartAtTheCurrentDirectory) {
   ScratchDir dir;
   makeDirectory(dir / "WORK");
   InDirectory in(dir / "WORK");
-  const std::string work = fullDirectoryPath(".");
+  const std::string work = fullDirectoryPath(disk, ".");
   EXPECT_EQ(work.substr(work.size() - 6), "/WORK/");
-  EXPECT_EQ(fullDirectoryPath("X"), work + "X/");
-  EXPECT_EQ(fullDirectoryPath("../Y/./Z"), work.substr(0, work.size() - 5) + "Y/Z/");
-  EXPECT_EQ(fullDirectoryPath(""), work);
+  EXPECT_EQ(fullDirectoryPath(disk, "X"), work + "X/");
+  EXPECT_EQ(fullDirectoryPath(disk, "../Y/./Z"), work.substr(0, work.size() - 5) + "Y/Z/");
+  EXPECT_EQ(fullDirectoryPath(disk, ""), work);
 }
 
 TEST(ShortPathName, ResolvesExistingEntriesKeepingTheirCase) {
   ScratchDir dir;
   dir.write("Tav/.htpasswd", "x");
-  EXPECT_EQ(shortPathName(dir / "Tav/.htpasswd"), dir / "Tav/.htpasswd");
-  EXPECT_EQ(shortPathName(dir / "TAV\\.HTPASSWD  "), dir / "Tav/.htpasswd");
-  EXPECT_EQ(shortPathName(dir / "tav"), dir / "Tav");
-  EXPECT_EQ(shortPathName(dir / "TAV/.HTACCESS"), "");
-  EXPECT_EQ(shortPathName(""), "");
+  EXPECT_EQ(shortPathName(disk, dir / "Tav/.htpasswd"), dir / "Tav/.htpasswd");
+  EXPECT_EQ(shortPathName(disk, dir / "TAV\\.HTPASSWD  "), dir / "Tav/.htpasswd");
+  EXPECT_EQ(shortPathName(disk, dir / "tav"), dir / "Tav");
+  EXPECT_EQ(shortPathName(disk, dir / "TAV/.HTACCESS"), "");
+  EXPECT_EQ(shortPathName(disk, ""), "");
 }
 
 TEST(RenameFile, NeverReplacesAnExistingFile) {
   ScratchDir dir;
   dir.write("a", "A");
   dir.write("b", "B");
-  EXPECT_NE(renameFile(dir / "a", dir / "b"), 0);
+  EXPECT_NE(renameFile(disk, dir / "a", dir / "b"), 0);
   EXPECT_EQ(dir.read("a"), "A");
   EXPECT_EQ(dir.read("b"), "B");
-  EXPECT_EQ(renameFile(dir / "a", dir / "c"), 0);
+  EXPECT_EQ(renameFile(disk, dir / "a", dir / "c"), 0);
   EXPECT_FALSE(fileExists(dir / "a"));
   EXPECT_EQ(dir.read("c"), "A");
-  EXPECT_EQ(renameFile(dir / "missing", dir / "d"), ENOENT);
-  EXPECT_EQ(renameFile(dir / "missing", dir / "b"), ENOENT);  // not "exists"
-  EXPECT_EQ(renameFile(dir / "c", dir / "b"), EEXIST);
+  EXPECT_EQ(renameFile(disk, dir / "missing", dir / "d"), ENOENT);
+  EXPECT_EQ(renameFile(disk, dir / "missing", dir / "b"), ENOENT);  // not "exists"
+  EXPECT_EQ(renameFile(disk, dir / "c", dir / "b"), EEXIST);
 }
 
 TEST(DeletePath, FilesPatternsAndDirectories) {
@@ -73,37 +77,37 @@ TEST(DeletePath, FilesPatternsAndDirectories) {
   dir.write("d/.hidden.tmp", "4");
   dir.write("d/sub/x", "5");
 
-  EXPECT_EQ(deletePath(dir / "d/*.tmp"), 0);
+  EXPECT_EQ(deletePath(disk, dir / "d/*.tmp"), 0);
   EXPECT_FALSE(fileExists(dir / "d/one.tmp"));
   EXPECT_FALSE(fileExists(dir / "d/two.TMP"));
   EXPECT_TRUE(fileExists(dir / "d/.hidden.tmp"));
   EXPECT_TRUE(fileExists(dir / "d/keep.txt"));
 
-  EXPECT_EQ(deletePath(dir / "d/KEEP.TXT"), 0);  // by its name in another case
+  EXPECT_EQ(deletePath(disk, dir / "d/KEEP.TXT"), 0);  // by its name in another case
   EXPECT_FALSE(fileExists(dir / "d/keep.txt"));
   // No match: there is then no directory of that name to remove either.
-  EXPECT_EQ(deletePath(dir / "d/*.zip"), kErrorPathNotFound);
+  EXPECT_EQ(deletePath(disk, dir / "d/*.zip"), kErrorPathNotFound);
 
   // A directory is never a match: a pattern that finds only directories
   // matches nothing; a directory named as a file goes with its files.
   dir.write("p/only/x", "6");
-  EXPECT_EQ(deletePath(dir / "p/*.*"), kErrorPathNotFound);
+  EXPECT_EQ(deletePath(disk, dir / "p/*.*"), kErrorPathNotFound);
   EXPECT_TRUE(fileExists(dir / "p/only/x"));
-  EXPECT_EQ(deletePath(dir / "d/sub"), 0);
+  EXPECT_EQ(deletePath(disk, dir / "d/sub"), 0);
   EXPECT_FALSE(pathExists(dir / "d/sub"));
 
   // Ending in a separator: the files inside, then the empty directory.
   dir.write("e/f1", "1");
-  EXPECT_EQ(deletePath(dir / "e/"), 0);
+  EXPECT_EQ(deletePath(disk, dir / "e/"), 0);
   EXPECT_FALSE(fileExists(dir / "e/f1"));
   EXPECT_TRUE(directoryExists(dir / "e"));
-  EXPECT_EQ(deletePath(dir / "e/"), 0);
+  EXPECT_EQ(deletePath(disk, dir / "e/"), 0);
   EXPECT_FALSE(directoryExists(dir / "e"));
 }
 
 TEST(DeletePath, MissingPathReportsTheFailedDirectoryRemoval) {
   ScratchDir dir;
-  EXPECT_EQ(deletePath(dir / "missing.txt"), kErrorPathNotFound);
+  EXPECT_EQ(deletePath(disk, dir / "missing.txt"), kErrorPathNotFound);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "platform/posix/posix_file_system.h"
 #include "data/record_locks.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +52,7 @@ using NoEngine = NoRecordEngine;
 // temporary directory, the installation root of the test.
 struct Terminal {
   Terminal(const std::string& root, const std::string& name, int32_t ownerId)
-      : program(console, system, engine) {
+      : program(console, system, disk, engine) {
     system.hostName = name;
     system.setEnv("TAVROOT", root);
     program.settings.rootDir = root;
@@ -62,6 +63,7 @@ struct Terminal {
   ScratchDir temp;
   MessageConsole console;
   WatchedSystem system;
+  PosixFileSystem disk;
   NoEngine engine;
   Program program;
 };
@@ -162,7 +164,8 @@ TEST(LockIdentity, ProcessesStartingAtTheSameTimeGetDifferentIds) {
                 FakeConsole console;
                 StoppedClock system;
                 NoRecordEngine engine;
-                Program program(console, system, engine);
+                PosixFileSystem disk;
+                Program program(console, system, disk, engine);
                 program.settings.tempDir = temp->path();
                 ensureLockIdentity(program.data);
                 return program.data.locks.ownerId != 0 ? 0 : 1;

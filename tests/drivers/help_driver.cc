@@ -8,6 +8,7 @@
 
 #include "platform/files.h"
 #include "platform/key_codes.h"
+#include "platform/posix/posix_file_system.h"
 #include "platform/posix_system.h"
 #include "platform/terminal_console.h"
 #include "screen/help.h"
@@ -60,7 +61,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   xt::NoRecordEngine engine;  // the help viewer touches no data file
-  xt::Program program(console, system, engine);
+  xt::PosixFileSystem disk;
+  xt::Program program(console, system, disk, engine);
   program.settings.rootDir = root;
   program.settings.tempDir = root + "tmp/";
   (void)xt::makeDirectories(program.settings.tempDir);

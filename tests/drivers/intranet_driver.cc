@@ -5,6 +5,7 @@
 #include <string>
 
 #include "intranet/access_files.h"
+#include "platform/posix/posix_file_system.h"
 #include "platform/posix_system.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   if (dir.back() != '/') dir += '/';
   const bool remove = argc > 4 && std::string(argv[4]) == "remove";
   xt::PosixSystem system;
-  const xt::AccessStatus status = xt::rewriteAccessFiles(system, dir, argv[2], argv[3], remove);
+  xt::PosixFileSystem disk;
+  const xt::AccessStatus status = xt::rewriteAccessFiles(system, disk, dir, argv[2], argv[3], remove);
   return status == xt::AccessStatus::Ok ? 0 : 1;
 }

@@ -19,7 +19,7 @@ class DemoFormEntry : public ::testing::Test {
     p().settings.menuTitle = " MANTENIMENT D'OPERADORS ";
     p().settings.menuName = "XTANCAR";
     p().entry.state.insertStateLoaded = true;
-    loaded = loadForm(p().form, p().settings, t.root() + "FORMS\\XTANCAR.JPN").ok;
+    loaded = loadForm(p().fs, p().form, p().settings, t.root() + "FORMS\\XTANCAR.JPN").ok;
   }
   Program& p() { return t.program(); }
   FakeConsole& con() { return t.console(); }

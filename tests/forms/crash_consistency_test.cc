@@ -57,6 +57,7 @@
 #include "intranet/apr1.h"
 #include "platform/files.h"
 #include "platform/key_codes.h"
+#include "platform/posix/posix_file_system.h"
 #include "platform/sqlite_engine.h"
 #include "startup/program.h"
 #include "testing/fake_console.h"
@@ -123,7 +124,8 @@ int runFormChild(const std::string& root, int16_t deleteKey, const std::function
   // Salts differ from child to child, so a line carried over from an older
   // file would show.
   system.randomAfterScript = static_cast<double>(::getpid() % 9973 + 1) / 9975.0;
-  Program p(console, system, engine);
+  PosixFileSystem disk;
+  Program p(console, system, disk, engine);
   p.settings.rootDir = root;
   p.settings.tempDir = root + "tmp/";
   p.settings.terminalDir = root + "tmp/";
@@ -205,7 +207,7 @@ class CrashConsistencyTest : public ::testing::Test {
         << "the demo installation has no form or dictionary";
     copyTree(demoSourceDir(), t.root());
     // The key that the form's group 2 maps onto the delete request.
-    FormLoadResult loaded = loadForm(t.program().form, t.program().settings, t.root() + "FORMS\\XTANCAR.JPN");
+    FormLoadResult loaded = loadForm(t.program().fs, t.program().form, t.program().settings, t.root() + "FORMS\\XTANCAR.JPN");
     ASSERT_TRUE(loaded.ok) << loaded.message;
     const std::string& keys = t.program().form.group(2).groupKeys;
     for (size_t at = 0; at < keys.size() && deleteKey_ == 0;) {

@@ -17,7 +17,7 @@ class FormLoadTest : public ::testing::Test {
   FormLoadResult load(const std::string& content, const std::string& language = "CAT") {
     t.dir().write("FORMS/T.JPN", content);
     t.program().settings.languageCode = language;
-    return loadForm(t.program().form, t.program().settings, path());
+    return loadForm(t.program().fs, t.program().form, t.program().settings, path());
   }
   std::string path() const { return t.root() + "FORMS\\T.JPN"; }
   FormDefinition& form() { return t.program().form; }
@@ -126,7 +126,7 @@ TEST_F(FormLoadTest, CommentBetweenFieldsIsData) {
 
 TEST_F(FormLoadTest, MissingFileIsReportedAndLeavesTheFormEmpty) {
   ASSERT_TRUE(load(kSmallForm).ok);
-  FormLoadResult r = loadForm(t.program().form, t.program().settings, t.root() + "FORMS\\NONE.JPN");
+  FormLoadResult r = loadForm(t.program().fs, t.program().form, t.program().settings, t.root() + "FORMS\\NONE.JPN");
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.message.find("FORMS\\NONE.JPN"), std::string::npos);
   EXPECT_EQ(form().groupCount, 0);
@@ -184,7 +184,7 @@ TEST_F(FormLoadTest, MessagesFollowTheLanguage) {
   EXPECT_NE(load("1,1\r\n\"d\",2,0,0,0,0,0\r\n", "GLG").message.find("li\xA4" "a 2"), std::string::npos);
   EXPECT_NE(load("1,1\r\n\"d\",2,0,0,0,0,0\r\n", "OCI").message.find("linha 2"), std::string::npos);
   t.program().settings.languageCode = "SPA";
-  EXPECT_EQ(loadForm(t.program().form, t.program().settings, t.root() + "X.JPN").message.rfind("No se puede leer", 0), 0u);
+  EXPECT_EQ(loadForm(t.program().fs, t.program().form, t.program().settings, t.root() + "X.JPN").message.rfind("No se puede leer", 0), 0u);
 }
 
 TEST_F(FormLoadTest, OperatorFormNeedsItsThreeGroups) {
@@ -233,7 +233,7 @@ class DemoFormTest : public ::testing::Test {
   DemoFormTest() { copyTree(demoSourceDir(), t.root()); }
   FormLoadResult load(const std::string& language) {
     t.program().settings.languageCode = language;
-    return loadForm(t.program().form, t.program().settings, formPath());
+    return loadForm(t.program().fs, t.program().form, t.program().settings, formPath());
   }
   std::string formPath() const { return t.root() + "FORMS\\XTANCAR.JPN"; }
   FormDefinition& form() { return t.program().form; }

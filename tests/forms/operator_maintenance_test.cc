@@ -17,6 +17,7 @@
 #include "data/record_locks.h"
 #include "data/record_ops.h"
 #include "format/fixed_text.h"
+#include "format/text_lines.h"
 #include "forms/form_definition.h"
 #include "intranet/apr1.h"
 #include "lists/browse_list.h"
@@ -84,7 +85,7 @@ class OperatorFormTest : public ::testing::Test {
   // The key that the form's group 2 maps onto the delete request.
   int16_t deleteKey() {
     OperatorMaintenance probe(p().entry, p().data, p().browse);
-    FormLoadResult loaded = loadForm(p().form, p().settings, t.root() + "FORMS\\XTANCAR.JPN");
+    FormLoadResult loaded = loadForm(p().fs, p().form, p().settings, t.root() + "FORMS\\XTANCAR.JPN");
     EXPECT_TRUE(loaded.ok);
     const std::string& keys = p().form.group(2).groupKeys;
     size_t at = 0;
@@ -368,7 +369,7 @@ TEST_F(OperatorFormTest, AnUnopenableLockFileIsReportedAndTheCodeAskedAgain) {
     void pause(int) override { throw ScriptExhausted{}; }
   } system;
   system.environment = t.system().environment;
-  Program program(terminal, system, t.engine());
+  Program program(terminal, system, t.fs(), t.engine());
   program.settings = p().settings;
   terminal.pushKey(kClear);
   terminal.pushText("JORDI");
@@ -500,7 +501,7 @@ TEST_F(OperatorFormTest, EndedDuringAFailedRemovalStillRemovesTheNewRecord) {
     }
   } terminal;
   terminal.setTypeAhead(false);
-  Program program(terminal, t.system(), t.engine());
+  Program program(terminal, t.system(), t.fs(), t.engine());
   program.settings = p().settings;
   OperatorMaintenance form(program.entry, program.data, program.browse);
   terminal.ended = [&] {
@@ -543,7 +544,7 @@ TEST_F(OperatorFormTest, StoreOrDeleteTheFileRefusesIsReported) {
     std::vector<std::string> screens;
   } terminal;
   terminal.setTypeAhead(false);
-  Program program(terminal, t.system(), engine);
+  Program program(terminal, t.system(), t.fs(), engine);
   program.settings = p().settings;
   const std::string message = "NO ES POT ACCEDIR AL FITXER " + t.root() + "Operador (2)";
 

@@ -1,3 +1,4 @@
+#include "platform/posix/posix_file_system.h"
 #include "intranet/access_files.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <set>
 #include <thread>
 
+#include "format/text_lines.h"
 #include "intranet/apr1.h"
 #include "platform/files.h"
 #include "platform/posix_system.h"
@@ -65,16 +67,17 @@ class AccessFiles : public ::testing::Test {
   WatchingConsole console;
   WatchingSystem system{console};
   NoEngine engine;
-  Program program{console, system, engine};
+  PosixFileSystem disk;
+  Program program{console, system, disk, engine};
   std::string htpasswd() { return dir.read(".HTPASSWD"); }
 
   AccessStatus rewrite(const std::string& user, bool remove = false) {
-    return rewriteAccessFiles(system, dir.path(), user, user, remove);
+    return rewriteAccessFiles(system, disk, dir.path(), user, user, remove);
   }
 };
 
 TEST_F(AccessFiles, FirstRewriteWritesBothFiles) {
-  writeIntranetAccess(program.system, program.notices, program.settings, dir.path(), "ADMIN", "ADMIN", false);
+  writeIntranetAccess(program.system, program.fs, program.notices, program.settings, dir.path(), "ADMIN", "ADMIN", false);
   EXPECT_EQ(dir.read(".HTACCESS"),
             "AuthType Basic\r\n"
             "AuthName \"Intranet TAV\"\r\n"
@@ -96,7 +99,7 @@ TEST_F(AccessFiles, TheProgressMessageIsTranslated) {
   program.settings.languageCode = "SPA";
   dir.write("LOCALE/XTANCAR.LNG",
             "\"GENERANT CONTRASENYA INTRANET\",\"GENERANDO CONTRASE\xA5" "A INTRANET\",\"G\",\"O\"\r\n" /* Ñ */);
-  writeIntranetAccess(program.system, program.notices, program.settings, dir.path(), "ADMIN", "ADMIN", false);
+  writeIntranetAccess(program.system, program.fs, program.notices, program.settings, dir.path(), "ADMIN", "ADMIN", false);
   EXPECT_NE(system.screenAtSalt.find("GENERANDO CONTRASE\xA5" "A INTRANET"), std::string::npos) << system.screenAtSalt;
 }
 
@@ -146,7 +149,7 @@ TEST_F(AccessFiles, UsersThatWouldBreakTheFileAreRefused) {
   EXPECT_EQ(htpasswd(), "alice:h\r\n");
   EXPECT_FALSE(pathExists(dir / ".HTACCESS"));
 
-  writeIntranetAccess(program.system, program.notices, program.settings, dir.path(), "A:B", "A:B", false);
+  writeIntranetAccess(program.system, program.fs, program.notices, program.settings, dir.path(), "A:B", "A:B", false);
   ASSERT_EQ(console.seen.size(), 1u);
   EXPECT_NE(console.seen[0].find("CODI NO V\xB7LID PER A LA INTRANET" /* À */), std::string::npos);
   EXPECT_EQ(program.screen.windows.windowDepth, 0);
@@ -213,7 +216,7 @@ TEST_F(AccessFiles, WaitForAnotherRewriteShowsItsMessageAndCanBeEnded) {
   console.onPause = [&] {
     if (console.pauseScreens.size() == 2) held.close();
   };
-  writeIntranetAccess(program.system, program.notices, program.settings, dir.path(), "ADMIN", "ADMIN", false);
+  writeIntranetAccess(program.system, program.fs, program.notices, program.settings, dir.path(), "ADMIN", "ADMIN", false);
   ASSERT_EQ(console.pauseScreens.size(), 2u);
   EXPECT_NE(console.pauseScreens[0].find("GENERANT CONTRASENYA INTRANET"), std::string::npos);
   EXPECT_EQ(splitLines(htpasswd()).size(), 2u);
@@ -221,12 +224,12 @@ TEST_F(AccessFiles, WaitForAnotherRewriteShowsItsMessageAndCanBeEnded) {
   ASSERT_TRUE(held.open(dir / ".HTPASSWD.lck", BinaryFile::Mode::ReadWriteCreate, true).ok());
   const std::string before = htpasswd();
   console.onPause = [] { throw ProcessExit{128 + SIGTERM}; };
-  EXPECT_THROW(writeIntranetAccess(program.system, program.notices, program.settings, dir.path(), "MARIA", "MARIA", false), ProcessExit);
+  EXPECT_THROW(writeIntranetAccess(program.system, program.fs, program.notices, program.settings, dir.path(), "MARIA", "MARIA", false), ProcessExit);
   EXPECT_EQ(htpasswd(), before);
 }
 
 TEST_F(AccessFiles, MissingDirectoryFailsWithAMessage) {
-  writeIntranetAccess(program.system, program.notices, program.settings, dir / "missing/", "ADMIN", "ADMIN", false);
+  writeIntranetAccess(program.system, program.fs, program.notices, program.settings, dir / "missing/", "ADMIN", "ADMIN", false);
   ASSERT_EQ(console.seen.size(), 1u);
   EXPECT_NE(console.seen[0].find("NO S'HAN POGUT DESAR LES CONTRASENYES DE LA INTRANET"), std::string::npos);
   EXPECT_EQ(program.screen.windows.windowDepth, 0);
@@ -242,7 +245,7 @@ TEST_F(AccessFiles, ConcurrentRewritesLoseNoUser) {
       int failures = 0;
       for (int u = 0; u < kUsers; ++u) {
         std::string user = "P" + std::to_string(p) + "U" + std::to_string(u);
-        failures += rewriteAccessFiles(real, dir.path(), user, user, false) != AccessStatus::Ok;
+        failures += rewriteAccessFiles(real, disk, dir.path(), user, user, false) != AccessStatus::Ok;
       }
       ::_exit(failures);
     }
@@ -270,7 +273,7 @@ TEST_F(AccessFiles, KilledRewriteLeavesACompleteFile) {
       PosixSystem real;
       for (int i = added;; ++i) {
         std::string user = "NEW" + std::to_string(i);
-        (void)rewriteAccessFiles(real, dir.path(), user, user, false);
+        (void)rewriteAccessFiles(real, disk, dir.path(), user, user, false);
       }
     }
     std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 20000)(rng)));

@@ -53,7 +53,7 @@ std::string entryBytes(int32_t backLink, int32_t recordPos, const std::string& t
 // window at rows 5..16, columns 10..23: 10 lines of 12 characters.
 class BrowseListTest : public ::testing::Test {
  protected:
-  BrowseListTest() : program(console, t.system(), t.engine()) {
+  BrowseListTest() : program(console, t.system(), t.fs(), t.engine()) {
     program.settings = t.program().settings;
     program.settings.colourPairs[4][0] = 14;
     program.settings.colourPairs[4][1] = 1;

@@ -1,3 +1,4 @@
+#include "format/text_lines.h"
 #include "platform/files.h"
 
 #include <gtest/gtest.h>

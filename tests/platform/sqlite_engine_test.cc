@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "engine_test_util.h"
+#include "platform/files.h"
 #include "testing/test_program.h"
 #include "testing/unprivileged.h"
 

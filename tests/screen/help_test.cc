@@ -1,3 +1,4 @@
+#include "platform/posix/posix_file_system.h"
 #include "screen/help.h"
 
 #include <gtest/gtest.h>
@@ -56,7 +57,7 @@ std::string helpLines(int count, const std::string& name = "LINE") {
 
 class HelpTest : public ::testing::Test {
  protected:
-  HelpTest() : program(console, system, engine), cwd(dir.path()) {
+  HelpTest() : program(console, system, disk, engine), cwd(dir.path()) {
     makeDirectories(dir / "tmp");
     program.settings.rootDir = dir.path();
     program.settings.tempDir = dir / "tmp/";
@@ -103,6 +104,7 @@ class HelpTest : public ::testing::Test {
   ScratchDir dir;
   SnapshotConsole console;
   FakeSystem system;
+  PosixFileSystem disk;
   NoEngine engine;
   Program program;
   InDirectory cwd;

@@ -1,3 +1,4 @@
+#include "platform/posix/posix_file_system.h"
 #include "screen/key_reader.h"
 
 #include <fcntl.h>
@@ -101,7 +102,8 @@ TEST(KeyReaderOnATerminal, ReadingKeysAndClicksWritesNoMouseModes) {
   ASSERT_TRUE(console.open(error, ::ptsname(master))) << error;
   FakeSystem system;
   NoRecordEngine engine;
-  Program p(console, system, engine);
+  PosixFileSystem disk;
+  Program p(console, system, disk, engine);
   int16_t key = 0, button = 0, row = 0, col = 0;
   readKeyEvent(p.screen, key, button, row, col);
   EXPECT_NE(output().find("\x1b[?1000h\x1b[?1006h"), std::string::npos);

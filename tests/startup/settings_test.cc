@@ -40,7 +40,7 @@ TEST(AnchorDirectoriesTest, RelativeDirectoriesAreTakenFromTheStartDirectory) {
 class LoadSettingsTest : public ::testing::Test {
  protected:
   SessionSettings& load() {
-    loadSettings(t.program().system, t.program().settings, t.program().format);
+    loadSettings(t.program().system, t.program().fs, t.program().settings, t.program().format);
     return t.program().settings;
   }
   void session(const std::string& text) { t.dir().write("tmp/Sessio.ini", text); }
@@ -185,7 +185,7 @@ TEST(DemoSettingsTest, DemoSessionAsTheDemoCommandStartsIt) {
   copyTree(demoSourceDir(), t.root());
   t.system().setEnv("TAVTMP", t.root() + "sessio/");
   t.system().setEnv("TERM", "xterm-256color");
-  loadSettings(t.program().system, t.program().settings, t.program().format);
+  loadSettings(t.program().system, t.program().fs, t.program().settings, t.program().format);
   const SessionSettings& s = t.program().settings;
   EXPECT_EQ(s.tempDir, t.root() + "sessio/");
   EXPECT_EQ(s.terminalDir, "");  // the calculator's state then goes to the root
@@ -199,8 +199,8 @@ TEST(DemoSettingsTest, DemoSessionAsTheDemoCommandStartsIt) {
   EXPECT_EQ(s.colourPairs[0][1], 1);
   EXPECT_EQ(s.colourPairs[4][1], 11);
   EXPECT_TRUE(fileExists(t.root() + "AJUDA\\" + s.menuName + ".HLP"));
-  EXPECT_EQ(readIniValue(t.root() + "Vexa.ini", "Usuari", "DecCaracter"), ",");
-  EXPECT_EQ(readIniValue(t.root() + "Vexa.ini", "Usuari", "DatOrdre"), "DMA");
+  EXPECT_EQ(readIniValue(t.fs(), t.root() + "Vexa.ini", "Usuari", "DecCaracter"), ",");
+  EXPECT_EQ(readIniValue(t.fs(), t.root() + "Vexa.ini", "Usuari", "DatOrdre"), "DMA");
 }
 
 }  // namespace
