@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/ansi_renderer.h"
-#include "platform/key_decoder.h"
+#include "platform/posix/ansi_renderer.h"
+#include "platform/posix/key_decoder.h"
 
 namespace xt {
 namespace {

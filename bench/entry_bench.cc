@@ -8,7 +8,7 @@
 
 #include "entry/field_editor.h"
 #include "entry/field_entry.h"
-#include "platform/ansi_renderer.h"
+#include "platform/posix/ansi_renderer.h"
 #include "platform/key_codes.h"
 #include "platform/posix/posix_file_system.h"
 #include "screen/active_keys.h"

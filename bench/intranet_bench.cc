@@ -9,7 +9,7 @@
 #include "intranet/apr1.h"
 #include "platform/files.h"
 #include "platform/posix/posix_file_system.h"
-#include "platform/posix_system.h"
+#include "platform/posix/posix_system.h"
 #include "testing/test_program.h"
 
 #ifdef XT_HAVE_OPENSSL

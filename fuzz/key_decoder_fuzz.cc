@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "fuzz/fuzz_support.h"
-#include "platform/key_decoder.h"
+#include "platform/posix/key_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   xt::KeyDecoder decoder;

@@ -9,7 +9,9 @@ no two folders can depend on each other. Besides:
   - SQLite's header is included only inside platform/;
   - the program's code reaches files through the FileSystem it is given:
     platform/files.h, free functions on the real disk, is for platform/
-    itself and the test support.
+    itself and the test support;
+  - the backends of the platform (platform/posix/) are named to the rest
+    of the program only by platform/native.h.
 Prints every violation and exits 1 when there is one.
 """
 import os
@@ -58,6 +60,9 @@ def main(root):
                             problems.append(f"{where}: only main and the test support see the whole program")
                         if target == "platform/files.h" and layer in RANK and layer != "platform":
                             problems.append(f"{where}: files on the real disk; take the FileSystem you are given")
+                        backend = target.startswith("platform/") and target.count("/") >= 2
+                        if backend and (layer in RANK and layer != "platform" or top == "tools"):
+                            problems.append(f"{where}: a platform backend; use platform/native.h")
                         if top == "tools" and target == "platform/files.h":
                             problems.append(f"{where}: files on the real disk; use a FileSystem")
                         if layer in RANK and used in RANK and RANK[used] > RANK[layer]:

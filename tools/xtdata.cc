@@ -16,7 +16,7 @@
 
 #include "data/file_table.h"
 #include "format/text_lines.h"
-#include "platform/posix/posix_file_system.h"
+#include "platform/native.h"
 #include "platform/key_image.h"
 #include "platform/record_engine.h"
 #include "platform/sqlite_engine.h"
@@ -25,8 +25,8 @@ namespace xt {
 namespace {
 
 // The tool works on the real disk.
-PosixFileSystem& disk() {
-  static PosixFileSystem fs;
+NativeFileSystem& disk() {
+  static NativeFileSystem fs;
   return fs;
 }
 

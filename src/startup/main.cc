@@ -10,10 +10,8 @@
 #include "data/file_table.h"
 #include "forms/operator_maintenance.h"
 #include "platform/cp850.h"
-#include "platform/posix/posix_file_system.h"
-#include "platform/posix_system.h"
+#include "platform/native.h"
 #include "platform/sqlite_engine.h"
-#include "platform/terminal_console.h"
 #include "screen/calculator.h"
 #include "screen/calendar.h"
 #include "screen/message_box.h"
@@ -35,14 +33,14 @@ std::string tooSmallText(const xt::SessionSettings& settings, int columns, int r
 
 // Gives the terminal back and repeats on the shell's error output why the
 // program ends early, if it does (code page 850).
-void closeTerminal(xt::TerminalConsole& console, const std::string& exitMessage) {
+void closeTerminal(xt::NativeConsole& console, const std::string& exitMessage) {
   console.close();
   if (!exitMessage.empty()) std::fprintf(stderr, "xtancar: %s\n", xt::cp850ToUtf8(exitMessage).c_str());
 }
 
 // A start-up failure: shown on the form's screen until a key is pressed,
 // and repeated on the shell's error output once the terminal is restored.
-int fatal(xt::Program& program, xt::TerminalConsole& console, const std::string& message) {
+int fatal(xt::Program& program, xt::NativeConsole& console, const std::string& message) {
   xt::messageBox(program.screen, 12, message);
   console.beep();
   console.discardInput();
@@ -55,9 +53,9 @@ int fatal(xt::Program& program, xt::TerminalConsole& console, const std::string&
 }  // namespace
 
 int main() {
-  xt::PosixSystem system;
-  xt::PosixFileSystem disk;
-  xt::TerminalConsole console;
+  xt::NativeSystem system;
+  xt::NativeFileSystem disk;
+  xt::NativeConsole console;
   std::string error;
   if (!console.open(error)) {
     std::fprintf(stderr, "xtancar: %s\n", error.c_str());

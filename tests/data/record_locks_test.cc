@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/posix_system.h"
+#include "platform/posix/posix_system.h"
 #include "testing/child_process.h"
 #include "testing/no_record_engine.h"
 #include "testing/test_program.h"

@@ -7,7 +7,7 @@
 #include <ctime>
 #include <string>
 
-#include "platform/terminal_console.h"
+#include "platform/posix/terminal_console.h"
 
 namespace {
 

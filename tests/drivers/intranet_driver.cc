@@ -6,7 +6,7 @@
 
 #include "intranet/access_files.h"
 #include "platform/posix/posix_file_system.h"
-#include "platform/posix_system.h"
+#include "platform/posix/posix_system.h"
 
 int main(int argc, char** argv) {
   if (argc < 4) {

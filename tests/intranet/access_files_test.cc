@@ -15,7 +15,7 @@
 #include "format/text_lines.h"
 #include "intranet/apr1.h"
 #include "platform/files.h"
-#include "platform/posix_system.h"
+#include "platform/posix/posix_system.h"
 #include "testing/child_process.h"
 #include "testing/test_program.h"
 #include "testing/unprivileged.h"

@@ -1,4 +1,4 @@
-#include "platform/ansi_renderer.h"
+#include "platform/posix/ansi_renderer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/posix_system.h"
+#include "platform/posix/posix_system.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/terminal_console.h"
+#include "platform/posix/terminal_console.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/key_codes.h"
-#include "platform/terminal_console.h"
+#include "platform/posix/terminal_console.h"
 #include "testing/fake_system.h"
 #include "testing/no_record_engine.h"
 #include "testing/test_program.h"

@@ -14,10 +14,10 @@
 #include <optional>
 #include <string>
 
-#include "platform/ansi_renderer.h"
+#include "platform/posix/ansi_renderer.h"
 #include "platform/console.h"
-#include "platform/key_decoder.h"
-#include "platform/tty.h"
+#include "platform/posix/key_decoder.h"
+#include "platform/posix/tty.h"
 
 namespace xt {
 

@@ -1,4 +1,4 @@
-#include "platform/key_decoder.h"
+#include "platform/posix/key_decoder.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "platform/tty.h"
+#include "platform/posix/tty.h"
 
 #include <fcntl.h>
 #include <poll.h>

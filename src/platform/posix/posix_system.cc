@@ -1,4 +1,4 @@
-#include "platform/posix_system.h"
+#include "platform/posix/posix_system.h"
 
 #include <sys/time.h>
 #include <signal.h>
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "platform/tty.h"
+#include "platform/posix/tty.h"
 
 namespace xt {
 
