@@ -1,10 +1,12 @@
 // The record-manager call: one entry point with the seven arguments of the
 // classic call (operation, 128-byte position block, data buffer, data length,
 // key buffer, key length, key number) answering a 16-bit status. The data
-// files behind it are SQLite databases (sqlite_engine.h).
+// files behind it are SQLite databases (sqlite_engine.h) or tables on a
+// PostgreSQL server (pg_engine.h).
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace xt {
 
@@ -28,7 +30,8 @@ constexpr int16_t kOk = 0, kInvalidOperation = 1, kIoError = 2, kFileNotOpen = 3
                   kDataBufferLength = 22, kKeyBufferTooShort = 21, kInvalidRecordLength = 28,
                   kNotADataFile = 30, kInvalidRecordAddress = 43, kAccessDenied = 46,
                   kInvalidKeyLength = 29, kFileAlreadyExists = 59, kRecordLocked = 84,
-                  kFileLocked = 85, kOwnerName = 51, kInvalidKeySegment = 27;
+                  kFileLocked = 85, kOwnerName = 51, kInvalidKeySegment = 27,
+                  kServerGone = 95;  // the database server cannot be reached
 }  // namespace status
 
 class RecordEngine {
@@ -38,6 +41,9 @@ class RecordEngine {
   // key buffer (at most 255).
   virtual int16_t call(int16_t operation, uint8_t* positionBlock, uint8_t* data,
                        uint32_t& dataLength, uint8_t* key, int keyLength, int16_t keyNumber) = 0;
+  // Why the last failing call failed, as the system or the database server
+  // said; "" when the status says all there is.
+  virtual std::string lastError() const { return {}; }
 };
 
 }  // namespace xt

@@ -185,7 +185,7 @@ sqlite3_stmt* SqliteFile::statement(size_t slot, const std::string& sql) {
   return statements_[slot];
 }
 
-sqlite3_stmt* SqliteFile::seekStatement(int key, Seek how) {
+sqlite3_stmt* SqliteFile::seekStatement(int key, SeekKind how) {
   size_t slot = kKeySlots + size_t(key) * kPerKey + size_t(how);
   if (slot < statements_.size() && statements_[slot]) return statements_[slot];
   std::string k = col("k", key), s = col("s", key);
@@ -194,15 +194,15 @@ sqlite3_stmt* SqliteFile::seekStatement(int key, Seek how) {
   std::string down = dup ? k + " DESC, " + s + " DESC" : k + " DESC";
   std::string where, order;
   switch (how) {
-    case Seek::Equal: where = k + " = ?1"; order = up; break;
-    case Seek::GreaterOrEqual: where = k + " >= ?1"; order = up; break;
-    case Seek::Greater: where = k + " > ?1"; order = up; break;
-    case Seek::LessOrEqual: where = k + " <= ?1"; order = down; break;
-    case Seek::Less: where = k + " < ?1"; order = down; break;
-    case Seek::First: where = k + " IS NOT NULL"; order = up; break;
-    case Seek::Last: where = k + " IS NOT NULL"; order = down; break;
-    case Seek::NextSame: where = k + " = ?1 AND " + s + " > ?2"; order = s; break;
-    case Seek::PreviousSame: where = k + " = ?1 AND " + s + " < ?2"; order = s + " DESC"; break;
+    case SeekKind::Equal: where = k + " = ?1"; order = up; break;
+    case SeekKind::GreaterOrEqual: where = k + " >= ?1"; order = up; break;
+    case SeekKind::Greater: where = k + " > ?1"; order = up; break;
+    case SeekKind::LessOrEqual: where = k + " <= ?1"; order = down; break;
+    case SeekKind::Less: where = k + " < ?1"; order = down; break;
+    case SeekKind::First: where = k + " IS NOT NULL"; order = up; break;
+    case SeekKind::Last: where = k + " IS NOT NULL"; order = down; break;
+    case SeekKind::NextSame: where = k + " = ?1 AND " + s + " > ?2"; order = s; break;
+    case SeekKind::PreviousSame: where = k + " = ?1 AND " + s + " < ?2"; order = s + " DESC"; break;
   }
   return statement(slot, "SELECT id, data, " + k + ", " + s + " FROM records WHERE " + where +
                               " ORDER BY " + order + " LIMIT 1");
@@ -231,17 +231,38 @@ int16_t SqliteFile::stepRecord(sqlite3_stmt* st, StoredRecord& out) {
   return result;
 }
 
-int16_t SqliteFile::seek(int key, Seek how, const std::string& image, int64_t sequence,
-                         StoredRecord& out) {
+int16_t SqliteFile::seekOne(int key, SeekKind how, const std::string& image, int64_t sequence,
+                            StoredRecord& out) {
   sqlite3_stmt* st = seekStatement(key, how);
   if (!st) return status::kIoError;
-  if (how != Seek::First && how != Seek::Last)
+  if (how != SeekKind::First && how != SeekKind::Last)
     sqlite3_bind_blob(st, 1, image.data(), int(image.size()), SQLITE_STATIC);
-  if (how == Seek::NextSame || how == Seek::PreviousSame) sqlite3_bind_int64(st, 2, sequence);
+  if (how == SeekKind::NextSame || how == SeekKind::PreviousSame) sqlite3_bind_int64(st, 2, sequence);
   return stepRecord(st, out);
 }
 
-int16_t SqliteFile::readById(int64_t id, int key, StoredRecord& out) {
+int16_t SqliteFile::withLock(int16_t found, const StoredRecord& out, const ReadLock& lock) {
+  if (found != status::kOk || !lock.take) return found;
+  return sidecar_.lockRecord(out.id, lock.owner, lock.wait);
+}
+
+int16_t SqliteFile::seek(int key, Seek how, const std::string& image, StoredRecord& out, const ReadLock& lock) {
+  return withLock(seekOne(key, static_cast<SeekKind>(how), image, 0, out), out, lock);
+}
+
+// Two queries: SQLite walks a row comparison over the duplicates of the
+// image instead of seeking to it, so the rest of the duplicates come
+// first, then the next image.
+int16_t SqliteFile::step(int key, bool forward, const std::string& image, int64_t sequence, StoredRecord& out,
+                         const ReadLock& lock) {
+  int16_t st = status::kEndOfFile;
+  if (spec_.keys[size_t(key)].duplicates())
+    st = seekOne(key, forward ? SeekKind::NextSame : SeekKind::PreviousSame, image, sequence, out);
+  if (st == status::kEndOfFile) st = seekOne(key, forward ? SeekKind::Greater : SeekKind::Less, image, 0, out);
+  return withLock(st, out, lock);
+}
+
+int16_t SqliteFile::readById(int64_t id, int key, StoredRecord& out, const ReadLock& lock) {
   sqlite3_stmt* st;
   if (key >= 0)
     st = statement(kKeySlots + size_t(key) * kPerKey + kReadById,
@@ -252,7 +273,7 @@ int16_t SqliteFile::readById(int64_t id, int key, StoredRecord& out) {
   if (!st) return status::kIoError;
   sqlite3_bind_int64(st, 1, id);
   int16_t result = stepRecord(st, out);
-  return result == status::kEndOfFile ? status::kInvalidRecordAddress : result;
+  return withLock(result == status::kEndOfFile ? status::kInvalidRecordAddress : result, out, lock);
 }
 
 int16_t SqliteFile::begin() {

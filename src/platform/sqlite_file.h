@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/data_store.h"
 #include "platform/key_image.h"
 #include "platform/sqlite_sidecar.h"
 
@@ -28,20 +29,9 @@ struct sqlite3_stmt;
 
 namespace xt {
 
-// A record as read through one key path.
-struct StoredRecord {
-  int64_t id = 0;
-  std::string data;
-  bool inKey = false;  // false: the record is left out of this key (null key)
-  std::string image;
-  int64_t sequence = 0;
-};
-
-enum class Seek { Equal, GreaterOrEqual, Greater, LessOrEqual, Less, First, Last, NextSame, PreviousSame };
-
-class SqliteFile {
+class SqliteFile : public DataStore {
  public:
-  ~SqliteFile();
+  ~SqliteFile() override;
   SqliteFile(const SqliteFile&) = delete;
   SqliteFile& operator=(const SqliteFile&) = delete;
 
@@ -62,35 +52,43 @@ class SqliteFile {
   // Sets (or with an empty name clears) the owner name of a closed file.
   [[nodiscard]] static int16_t setOwnerName(const std::string& path, const std::string& owner);
 
-  const FileSpec& fileSpec() const { return spec_; }
-  const std::string& ownerName() const { return owner_; }
+  const FileSpec& fileSpec() const override { return spec_; }
+  const std::string& ownerName() const override { return owner_; }
 
-  // Reads one record along key. 0 found, 9 none, 85 busy, 2 failure.
-  [[nodiscard]] int16_t seek(int key, Seek how, const std::string& image, int64_t sequence,
-                             StoredRecord& out);
-  // The record with the given id, with its image on key. 0, 43 none.
-  [[nodiscard]] int16_t readById(int64_t id, int key, StoredRecord& out);
+  [[nodiscard]] int16_t seek(int key, Seek how, const std::string& image, StoredRecord& out,
+                             const ReadLock& lock) override;
+  [[nodiscard]] int16_t step(int key, bool forward, const std::string& image, int64_t sequence, StoredRecord& out,
+                             const ReadLock& lock) override;
+  [[nodiscard]] int16_t readById(int64_t id, int key, StoredRecord& out, const ReadLock& lock) override;
   // Inserts record (autoincrement fields filled in place). 0, 5 duplicate,
   // 46 read-only, 85 busy. id and the images on key come back in out.
-  [[nodiscard]] int16_t insert(std::string& record, int key, StoredRecord& out);
+  [[nodiscard]] int16_t insert(std::string& record, int key, StoredRecord& out) override;
   // Rewrites record id. 0, 5 duplicate, 10 a non-modifiable key changed,
   // 8 the record is gone, 84 another owner holds its lock, 85 busy. The
   // lock is looked at inside the write transaction, so no lock taken
   // between the look and the write is overlooked.
   [[nodiscard]] int16_t update(int64_t id, const std::string& record, int key, uint32_t owner,
-                               StoredRecord& out);
+                               StoredRecord& out) override;
   // Deletes record id: 0, 8 gone, 84 locked by another owner, 85 busy.
-  [[nodiscard]] int16_t remove(int64_t id, uint32_t owner);
-  int64_t recordCount();
+  [[nodiscard]] int16_t remove(int64_t id, uint32_t owner) override;
+  int64_t recordCount() override;
 
   // The record locks, on the file's sidecar; a waiting lock waits up to the
   // busy timeout. A file this user may only read answers 46 to them.
-  SqliteSidecar& locks() { return sidecar_; }
+  [[nodiscard]] int16_t lockRecord(int64_t id, uint32_t owner, bool wait) override {
+    return sidecar_.lockRecord(id, owner, wait);
+  }
+  void unlockRecord(int64_t id) override { sidecar_.unlockRecord(id); }
 
  private:
   SqliteFile() = default;
   sqlite3_stmt* statement(size_t slot, const std::string& sql);
-  sqlite3_stmt* seekStatement(int key, Seek how);
+  // The queries on one key: the seeks, then the two along the duplicates.
+  enum class SeekKind { Equal, GreaterOrEqual, Greater, LessOrEqual, Less, First, Last, NextSame, PreviousSame };
+  sqlite3_stmt* seekStatement(int key, SeekKind how);
+  [[nodiscard]] int16_t seekOne(int key, SeekKind how, const std::string& image, int64_t sequence,
+                                StoredRecord& out);
+  [[nodiscard]] int16_t withLock(int16_t found, const StoredRecord& out, const ReadLock& lock);
   [[nodiscard]] int16_t stepRecord(sqlite3_stmt* st, StoredRecord& out);
   [[nodiscard]] int16_t begin();
   [[nodiscard]] int16_t commit();
