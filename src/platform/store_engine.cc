@@ -81,10 +81,7 @@ int16_t StoreEngine::open(Request& r) {
   auto it = files_.find(identity);
   if (it == files_.end()) {
     std::unique_ptr<DataStore> file;
-    if (int16_t st = backend_->open(name, file)) {
-      lastError_ = backend_->lastError();
-      return st;
-    }
+    if (int16_t st = backend_->open(name, file)) return st;
     it = files_.emplace(identity, std::move(file)).first;
   }
   DataStore* file = it->second.get();
@@ -115,9 +112,7 @@ int16_t StoreEngine::create(Request& r) {
   bool replace = r.keyNumber != -1;
   if (!replace && backend_->exists(name)) return status::kFileAlreadyExists;
   if (files_.count(backend_->identity(name))) return status::kFileLocked;  // open here
-  int16_t st = backend_->create(name, fileSpec, replace);
-  if (st != status::kOk) lastError_ = backend_->lastError();
-  return st;
+  return backend_->create(name, fileSpec, replace);
 }
 
 int16_t StoreEngine::close(Request& r) {

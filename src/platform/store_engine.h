@@ -27,7 +27,10 @@ class StoreEngine : public RecordEngine {
   int16_t call(int16_t operation, uint8_t* positionBlock, uint8_t* data, uint32_t& dataLength,
                uint8_t* key, int keyLength, int16_t keyNumber) override;
 
-  std::string lastError() const override { return lastError_; }
+  std::string lastError() const override { return backend_->lastError(); }
+
+ protected:
+  DataStoreBackend& backend() { return *backend_; }
 
  private:
   struct Cursor {
@@ -80,7 +83,6 @@ class StoreEngine : public RecordEngine {
 
   std::unique_ptr<DataStoreBackend> backend_;
   std::map<std::string, std::unique_ptr<DataStore>> files_;  // by the backend's identity
-  std::string lastError_;
   std::unordered_map<uint32_t, Cursor> cursors_;
   uint32_t nextHandle_ = 1;
 };
