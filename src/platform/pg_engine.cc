@@ -169,6 +169,9 @@ class PgFile : public DataStore {
 
   int16_t update(int64_t id, const std::string& record, int key, uint32_t owner, StoredRecord& out) override {
     if (int16_t st = ready()) return st;
+    // Another position block of this process: the server would let this
+    // session through its own lock.
+    if (otherOwner(id, owner)) return status::kRecordLocked;
     std::vector<std::optional<std::string>> imgs = images(record);
     const size_t n = spec_.keys.size();
     // $1 id, $2 lock class, $3 name, $4 data, $5 release the record lock,
@@ -222,7 +225,7 @@ class PgFile : public DataStore {
     for (size_t k = 0; k < n; ++k) params.push_back(imgs[k] ? PgParam::bytes(*imgs[k]) : PgParam::none());
     PgRows rows;
     if (int16_t st = run(sql, params, rows)) return st;
-    if (otherOwner(id, owner) || !rows.boolean(0, 0)) return status::kRecordLocked;
+    if (!rows.boolean(0, 0)) return status::kRecordLocked;
     if (rows.int8(0, 1) == 0) return status::kInvalidPositioning;
     if (!rows.boolean(0, 2)) return status::kModifiableKeyValue;
     if (release) owners_.erase(id);
