@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(build-essential cmake ninja-build libsqlite3-dev sqlite3 libgtest-dev python3
           libbenchmark-dev tmux openssl libssl-dev apache2-bin curl ccache
-          clang clang-tidy cppcheck libclang-rt-14-dev)
+          clang clang-tidy cppcheck libclang-rt-14-dev postgresql libpq-dev)
 
 missing=()
 for p in "${packages[@]}"; do
