@@ -20,6 +20,10 @@ struct SessionSettings {
   std::string languageCode = "   ";  // 3 characters
   std::string hostKind = "DOS";    // "CGI", "WIN" or "DOS"
   std::string formName = "XTANCAR";
+  // Vexa.ini [Dades] Servidor: the libpq connection string (or service) of
+  // the PostgreSQL server that keeps the data files; "" for the embedded
+  // engine, files beside the installation.
+  std::string dataServer;
 };
 
 }  // namespace xt

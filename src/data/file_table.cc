@@ -42,7 +42,12 @@ std::string readDictionary(DataFiles& files, const std::string& base) {
 }  // namespace
 
 void showFileError(DataFiles& files, const std::string& name, int16_t status) {
-  showFileProblem(files, 12, name, std::to_string(status));
+  showFileProblem(files, 12, name, statusReason(files, status));
+}
+
+std::string statusReason(const DataFiles& files, int16_t status) {
+  const std::string why = files.engine.lastError();
+  return std::to_string(status) + (why.empty() ? "" : ": " + why);
 }
 
 std::string fileProblemText(const DataFiles& files, const std::string& name, const std::string& reason) {

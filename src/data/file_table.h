@@ -55,6 +55,9 @@ DataFileName splitDataFileName(const std::string& name);
 // The message that name cannot be used, with the record manager's status;
 // waits for a key and takes the message off again.
 void showFileError(DataFiles& files, const std::string& name, int16_t status);
+// The status as the message gives it: the number, and why when the engine
+// says more ("95: could not connect to server: Connection refused").
+std::string statusReason(const DataFiles& files, int16_t status);
 // The text of that message, with any reason in the brackets.
 std::string fileProblemText(const DataFiles& files, const std::string& name, const std::string& reason);
 // The same message on the given row, with any reason in the brackets.

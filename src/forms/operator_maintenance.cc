@@ -241,7 +241,7 @@ FormRunResult runOperatorForm(OperatorMaintenance& form) {
   form.operatorType = settings.operatorType;
   if (int16_t st = openDataFile(files, kOperatorFileId, form.dataFileName(), recordBytes(form.record())); st != 0) {
     // Shown to the operator already; the files are closed and the program ends.
-    FormRunResult failed{false, fileProblemText(files, form.dataFileName(), std::to_string(st)), 1};
+    FormRunResult failed{false, fileProblemText(files, form.dataFileName(), statusReason(files, st)), 1};
     (void)resetAllFiles(files);
     return failed;
   }

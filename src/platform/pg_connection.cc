@@ -23,9 +23,16 @@ std::string bigEndianBytes(uint64_t v, int n) {
   return out;
 }
 
+// libpq's message on one line: its line ends and tabs become blanks, runs
+// of blanks one.
 std::string trimmedMessage(const char* text) {
-  std::string s = text ? text : "";
-  while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+  std::string s;
+  for (const char* p = text ? text : ""; *p; ++p) {
+    char c = (*p == '\n' || *p == '\t' || *p == '\r') ? ' ' : *p;
+    if (c == ' ' && (s.empty() || s.back() == ' ')) continue;
+    s += c;
+  }
+  while (!s.empty() && s.back() == ' ') s.pop_back();
   return s;
 }
 

@@ -520,20 +520,13 @@ class PgBackend : public DataStoreBackend {
     return st;
   }
 
-  std::string lastError() const override { return lastError_; }
+  // The server's (or libpq's) words on the last failure.
+  std::string lastError() const override { return conn_.lastError(); }
 
  private:
-  int16_t ensureConnected() {
-    if (conn_.connected()) return status::kOk;
-    int16_t st = connect();
-    if (st != status::kOk) lastError_ = conn_.lastError();
-    return st;
-  }
+  int16_t ensureConnected() { return conn_.connected() ? status::kOk : connect(); }
 
-  int16_t fail(int16_t st) {
-    lastError_ = conn_.lastError();
-    return st;
-  }
+  static int16_t fail(int16_t st) { return st; }
 
   static int32_t lockClass(const std::string& table) { return static_cast<int32_t>(fnv1a(table)); }
 
@@ -576,7 +569,6 @@ class PgBackend : public DataStoreBackend {
   PgConnection conn_;
   std::string root_;
   int busyTimeoutMs_;
-  std::string lastError_;
 };
 
 }  // namespace

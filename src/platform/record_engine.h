@@ -31,7 +31,8 @@ constexpr int16_t kOk = 0, kInvalidOperation = 1, kIoError = 2, kFileNotOpen = 3
                   kNotADataFile = 30, kInvalidRecordAddress = 43, kAccessDenied = 46,
                   kInvalidKeyLength = 29, kFileAlreadyExists = 59, kRecordLocked = 84,
                   kFileLocked = 85, kOwnerName = 51, kInvalidKeySegment = 27,
-                  kServerGone = 95;  // the database server cannot be reached
+                  kServerGone = 95,  // the database server cannot be reached
+                  kNetworkFileSystem = 96;  // an embedded data file on a network file system
 }  // namespace status
 
 class RecordEngine {

@@ -45,6 +45,23 @@ int16_t StoreEngine::call(int16_t operation, uint8_t* positionBlock, uint8_t* da
   if (lockKind > 4 || (lockKind != 0 && !isRead(base))) return status::kInvalidOperation;
   Request r{static_cast<int16_t>(base), lockKind, positionBlock, data, dataLength, key, keyLength,
             keyNumber};
+  lastStatus_ = dispatch(r);
+  return lastStatus_;
+}
+
+std::string StoreEngine::lastError() const {
+  switch (lastStatus_) {
+    case status::kIoError:
+    case status::kServerGone:
+    case status::kNetworkFileSystem:
+      return backend_->lastError();
+    default:
+      return {};
+  }
+}
+
+int16_t StoreEngine::dispatch(Request& r) {
+  const int base = r.op;
   switch (base) {
     case op::kOpen: return open(r);
     case op::kClose: return close(r);

@@ -27,7 +27,9 @@ class StoreEngine : public RecordEngine {
   int16_t call(int16_t operation, uint8_t* positionBlock, uint8_t* data, uint32_t& dataLength,
                uint8_t* key, int keyLength, int16_t keyNumber) override;
 
-  std::string lastError() const override { return backend_->lastError(); }
+  // Why the last call failed, when it failed for a reason the status does
+  // not tell (the system's or the server's words); "" otherwise.
+  std::string lastError() const override;
 
  protected:
   DataStoreBackend& backend() { return *backend_; }
@@ -57,6 +59,7 @@ class StoreEngine : public RecordEngine {
   };
 
   Cursor* cursorOf(const uint8_t* positionBlock, uint32_t* handle = nullptr);
+  int16_t dispatch(Request& r);
   int16_t open(Request& r);
   int16_t create(Request& r);
   int16_t close(Request& r);
@@ -82,6 +85,7 @@ class StoreEngine : public RecordEngine {
   void makeCurrent(Cursor& c, const StoredRecord& rec, int16_t keyPath);
 
   std::unique_ptr<DataStoreBackend> backend_;
+  int16_t lastStatus_ = 0;
   std::map<std::string, std::unique_ptr<DataStore>> files_;  // by the backend's identity
   std::unordered_map<uint32_t, Cursor> cursors_;
   uint32_t nextHandle_ = 1;

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "base/language.h"
+#include "data/engine_choice.h"
 #include "data/file_table.h"
 #include "forms/operator_maintenance.h"
 #include "platform/cp850.h"
 #include "platform/native.h"
-#include "platform/sqlite_engine.h"
 #include "screen/calculator.h"
 #include "screen/calendar.h"
 #include "screen/message_box.h"
@@ -61,7 +61,7 @@ int main() {
     std::fprintf(stderr, "xtancar: %s\n", error.c_str());
     return 2;
   }
-  xt::SqliteEngine engine;
+  xt::ChosenEngine engine;  // embedded or on the server, as the installation's settings say
   xt::Program program(console, system, disk, engine);
   system.setExitHandler([&console] { closeTerminal(console, ""); });
   program.screen.tools.calculator = xt::calculator;
@@ -85,6 +85,7 @@ int main() {
   xt::loadSettings(system, disk, program.settings, program.format);
   console.setNoticeText([&program](int columns, int rows) { return tooSmallText(program.settings, columns, rows); });
   xt::anchorDirectories(program.settings, disk.currentDirectory());
+  engine.choose(program.settings);
   const xt::SessionSettings& settings = program.settings;
   if (!settings.rootDir.empty() && !disk.changeDirectory(settings.rootDir))
     return fatal(program, console,

@@ -83,6 +83,7 @@ void loadSettings(const System& sys, FileSystem& fs, SessionSettings& s, FormatS
   if (s.languageCode == "   ")
     s.languageCode = fitText(readIniValue(fs, s.rootDir + "Vexa.ini", "Usuari", "Idioma"), 3);
   loadFormatSettings(fs, s.rootDir + "Vexa.ini", format);
+  s.dataServer = readIniValue(fs, s.rootDir + "Vexa.ini", "Dades", "Servidor");
 
   if (!sys.env("HTTP_USER_AGENT").empty() || !sys.env("HTTP_ACCEPT").empty())
     s.hostKind = "CGI";
