@@ -65,6 +65,17 @@ FileResult lockWholeFile(int fd, bool wait, std::string_view what) {
   return {};
 }
 
+// Flushes a directory's entries, so that a rename into it outlasts a crash
+// of the machine. Not every file system can: a failure is not reported.
+void syncDirectory(const std::string& path) {
+  size_t slash = path.rfind('/');
+  std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
+}
+
 class PosixFileHandle : public FileHandle {
  public:
   PosixFileHandle(PosixFileSystem& fileSystem, int fd) : fileSystem_(fileSystem), fd_(fd) {}
@@ -192,7 +203,11 @@ FileResult PosixFileSystem::replaceFileAtomically(std::string_view path, std::st
   if (r.ok() && ::fsync(fd) != 0) r = FileResult::fromErrno(errno, work);
   if (::close(fd) != 0 && r.ok()) r = FileResult::fromErrno(errno, work);
   if (r.ok() && ::rename(work.c_str(), native.c_str()) != 0) r = FileResult::fromErrno(errno, native);
-  if (!r.ok()) ::unlink(work.c_str());
+  if (!r.ok()) {
+    ::unlink(work.c_str());
+    return r;
+  }
+  syncDirectory(native);
   return r;
 }
 

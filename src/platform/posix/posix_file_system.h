@@ -9,9 +9,9 @@
 // reads under the lock, not with O_APPEND, which NFS does not make atomic.
 // A rename that must not replace links the new name first (the kernel
 // refuses an existing one) and then removes the old one; an atomic replace
-// writes a work file beside the target, flushes it and renames it over.
-// Descriptors are opened with O_CLOEXEC so that commands the program runs
-// inherit none.
+// writes a work file beside the target, flushes it, renames it over and
+// flushes the directory. Descriptors are opened with O_CLOEXEC so that
+// commands the program runs inherit none.
 #pragma once
 
 #include "platform/file_system.h"
