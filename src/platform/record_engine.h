@@ -32,6 +32,9 @@ constexpr int16_t kOk = 0, kInvalidOperation = 1, kIoError = 2, kFileNotOpen = 3
                   kInvalidKeyLength = 29, kFileAlreadyExists = 59, kRecordLocked = 84,
                   kFileLocked = 85, kOwnerName = 51, kInvalidKeySegment = 27,
                   kServerGone = 95;  // the database server cannot be reached
+// A data file of the embedded engine in a directory on a network file
+// system, where terminals of several hosts would damage it: refused.
+constexpr int16_t kNetworkFileSystem = 94;
 }  // namespace status
 
 class RecordEngine {
