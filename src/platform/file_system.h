@@ -106,7 +106,8 @@ class FileSystem {
   // Opens path in mode and sets file. With exclusive, no other open of the
   // file that asks for exclusivity may exist at the same time (any process);
   // when one does the answer is Busy (the file may have been created or,
-  // with Truncate, emptied all the same).
+  // with Truncate, emptied all the same). An exclusive open is for writing:
+  // in OpenMode::Read it answers EBADF.
   [[nodiscard]] virtual FileResult open(std::string_view path, OpenMode mode, bool exclusive,
                                         std::unique_ptr<FileHandle>& file) = 0;
 };

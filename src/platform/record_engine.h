@@ -31,8 +31,10 @@ constexpr int16_t kOk = 0, kInvalidOperation = 1, kIoError = 2, kFileNotOpen = 3
                   kNotADataFile = 30, kInvalidRecordAddress = 43, kAccessDenied = 46,
                   kInvalidKeyLength = 29, kFileAlreadyExists = 59, kRecordLocked = 84,
                   kFileLocked = 85, kOwnerName = 51, kInvalidKeySegment = 27,
-                  kServerGone = 95,  // the database server cannot be reached
-                  kNetworkFileSystem = 96;  // an embedded data file on a network file system
+                  kServerGone = 95;  // the database server cannot be reached
+// A data file of the embedded engine in a directory on a network file
+// system, where terminals of several hosts would damage it: refused.
+constexpr int16_t kNetworkFileSystem = 94;
 }  // namespace status
 
 class RecordEngine {

@@ -1,9 +1,14 @@
 #include "platform/sqlite_engine.h"
 
+#include <sys/statfs.h>
+
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
+#include <utility>
 
+#include "platform/file_system_kind.h"
 #include "platform/files.h"
 #include "platform/sqlite_file.h"
 
@@ -23,33 +28,75 @@ std::string realPath(const std::string& path) {
          (slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
+std::string directoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Linux's statfs; f_type is a long, and the types are 32-bit numbers.
+std::optional<uint32_t> statfsType(const std::string& directory) {
+  struct statfs st {};
+  if (::statfs(directory.c_str(), &st) != 0) return std::nullopt;
+  return static_cast<uint32_t>(st.f_type);
+}
+
 // Data files at their own paths on the disk, found as the program's paths
 // are (either separator, any letter case).
 class SqliteBackend : public DataStoreBackend {
  public:
-  explicit SqliteBackend(int busyTimeoutMs) : busyTimeoutMs_(busyTimeoutMs) {}
+  SqliteBackend(int busyTimeoutMs, FileSystemTypeOf fileSystemTypeOf)
+      : busyTimeoutMs_(busyTimeoutMs), fileSystemTypeOf_(std::move(fileSystemTypeOf)) {}
 
   std::string identity(const std::string& name) override { return realPath(nativePath(name)); }
   bool exists(const std::string& name) override { return fileExists(nativePath(name)); }
 
   int16_t open(const std::string& name, std::unique_ptr<DataStore>& out) override {
+    const std::string path = identity(name);
+    if (int16_t st = refuseNetworkFileSystem(path)) return st;
     std::unique_ptr<SqliteFile> file;
-    int16_t st = SqliteFile::open(identity(name), busyTimeoutMs_, file);
+    int16_t st = SqliteFile::open(path, busyTimeoutMs_, file);
     if (st == status::kOk) out = std::move(file);
     return st;
   }
 
   int16_t create(const std::string& name, const FileSpec& fileSpec, bool replace) override {
+    if (int16_t st = refuseNetworkFileSystem(identity(name))) return st;
     return SqliteFile::create(nativePath(name), fileSpec, replace, busyTimeoutMs_);
   }
 
+  std::string lastError() const override { return lastError_; }
+
  private:
+  // Terminals on several hosts writing one SQLite file would damage it (its
+  // write-ahead log is shared through memory that only one host shares), so
+  // a file on a network file system is neither opened nor created: 94, and
+  // lastError() says where the data belongs instead. A directory whose
+  // type cannot be told is let through: what is wrong with it comes out
+  // when the file is opened.
+  int16_t refuseNetworkFileSystem(const std::string& path) {
+    lastError_.clear();
+    const std::string directory = directoryOf(path);
+    std::optional<uint32_t> type = fileSystemTypeOf_(directory);
+    std::string_view kind = type ? networkFileSystemName(*type) : std::string_view();
+    if (kind.empty()) return status::kOk;
+    lastError_ = directory + " is on a network file system (" + std::string(kind) +
+                 "): terminals on several hosts would damage an SQLite data file there. Keep the "
+                 "data on a database server: in Vexa.ini, under [Dades], "
+                 "Servidor=<libpq connection string>";
+    return status::kNetworkFileSystem;
+  }
+
   int busyTimeoutMs_;
+  FileSystemTypeOf fileSystemTypeOf_;
+  std::string lastError_;
 };
 
 }  // namespace
 
-SqliteEngine::SqliteEngine(int busyTimeoutMs) : StoreEngine(std::make_unique<SqliteBackend>(busyTimeoutMs)) {}
+SqliteEngine::SqliteEngine(int busyTimeoutMs, FileSystemTypeOf fileSystemTypeOf)
+    : StoreEngine(std::make_unique<SqliteBackend>(
+          busyTimeoutMs, fileSystemTypeOf ? std::move(fileSystemTypeOf) : FileSystemTypeOf(statfsType))) {}
 
 int16_t SqliteEngine::setOwnerName(const std::string& path, const std::string& owner) {
   return SqliteFile::setOwnerName(nativePath(path), owner);

@@ -327,6 +327,7 @@ bool MemoryFileSystem::changeDirectory(std::string_view path) {
 FileResult MemoryFileSystem::open(std::string_view path, OpenMode mode, bool exclusive,
                                   std::unique_ptr<FileHandle>& file) {
   std::string native = nativePath(path);
+  if (exclusive && mode == OpenMode::Read) return FileResult::fromErrno(EBADF, native);
   std::shared_ptr<Node> node;
   FileResult r = openNode(native, mode, node);
   if (!r.ok()) return r;

@@ -151,11 +151,12 @@ TEST_P(FileSystemTest, RenameRules) {
 TEST_P(FileSystemTest, ExclusiveOpenIsBusyWhileAnotherHoldsIt) {
   auto first = open("x.lck", OpenMode::ReadWriteCreate, true);
   std::unique_ptr<FileHandle> second;
-  FileResult r = fs_->open(at("X.LCK"), OpenMode::Read, true, second);
+  FileResult r = fs_->open(at("X.LCK"), OpenMode::ReadWrite, true, second);
   EXPECT_EQ(r.code, Code::Busy);
   EXPECT_EQ(second, nullptr);
   EXPECT_NE(open("x.lck", OpenMode::ReadWrite), nullptr);  // without asking for exclusivity
   first.reset();
+  EXPECT_EQ(fs_->open(at("x.lck"), OpenMode::Read, true, second).error, EBADF);  // only for writing
   EXPECT_NE(open("x.lck", OpenMode::ReadWrite, true), nullptr);
 }
 

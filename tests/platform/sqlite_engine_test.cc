@@ -8,7 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <functional>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -72,6 +75,40 @@ TEST_F(SqliteFileTest, CreatedFileTakesTheModeTheUmaskGives) {
   ASSERT_EQ(h.insert("ABCDEFGH"), 0);
   EXPECT_EQ(modeOf(path("shared.dat-wal")), 0664u);
   EXPECT_EQ(modeOf(path("shared.dat-shm")), 0664u);
+}
+
+// Terminals on several hosts would damage an SQLite file shared over the
+// network: a file whose directory is on a network file system is neither
+// opened nor created, and the message names the setting that moves the
+// data to a server.
+TEST_F(SqliteFileTest, DataFileOnANetworkFileSystemIsRefused) {
+  const std::string fileSpec = specBytes(8, {key({segment(1, 8)})});
+  ASSERT_EQ(Handle(engine_).create(path("old.dat"), fileSpec), 0);
+  char directory[PATH_MAX];
+  ASSERT_NE(::realpath(dir_.path().c_str(), directory), nullptr);
+
+  for (auto [type, name] : {std::pair<uint32_t, std::string>{0x6969, "NFS"}, {0xFF534D42, "CIFS"}}) {
+    std::vector<std::string> asked;
+    SqliteEngine engine(5000, [&, type = type](const std::string& d) {
+      asked.push_back(d);
+      return std::optional<uint32_t>(type);
+    });
+    Handle h(engine);
+    EXPECT_EQ(h.open(path("old.dat")), status::kNetworkFileSystem);
+    const std::string why = engine.lastError();
+    EXPECT_EQ(why.rfind(std::string(directory) + " is on a network file system (" + name + ")", 0), 0u) << why;
+    EXPECT_NE(why.find("[Dades], Servidor=<libpq connection string>"), std::string::npos) << why;
+    EXPECT_EQ(h.create(path("new.dat"), fileSpec), status::kNetworkFileSystem);
+    EXPECT_FALSE(pathExists(path("new.dat")));
+    EXPECT_EQ(asked, std::vector<std::string>(2, directory));
+  }
+  // A local file system, or one that cannot be told, lets the file through.
+  for (std::optional<uint32_t> type : {std::optional<uint32_t>(0xEF53), std::optional<uint32_t>()}) {
+    SqliteEngine engine(5000, [&](const std::string&) { return type; });
+    Handle h(engine);
+    EXPECT_EQ(h.open(path("old.dat")), 0);
+    EXPECT_EQ(h.create(path("new.dat"), fileSpec, 0), 0);
+  }
 }
 
 // ---- Record locks and other processes ---------------------------------------

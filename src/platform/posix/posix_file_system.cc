@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,10 +33,12 @@ std::optional<std::string> findCaseless(const std::string& dir, const std::strin
   return found;
 }
 
-FileResult writeAll(int fd, std::string_view data, std::string_view what) {
+// Writes all of data at pos (pwrite writes less only when interrupted or
+// out of room).
+FileResult writeAllAt(int fd, int64_t pos, std::string_view data, std::string_view what) {
   size_t done = 0;
   while (done < data.size()) {
-    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done, pos + static_cast<int64_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
       return FileResult::fromErrno(errno, what);
@@ -47,10 +48,38 @@ FileResult writeAll(int fd, std::string_view data, std::string_view what) {
   return {};
 }
 
+// Takes a write lock on the whole file (l_len 0 reaches past any end) that
+// belongs to this open of it; closing the descriptor gives it up. Without
+// wait a lock held by another open answers Busy; some systems say EACCES
+// for it rather than EAGAIN.
+FileResult lockWholeFile(int fd, bool wait, std::string_view what) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = 0;
+  fl.l_len = 0;
+  while (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) != 0) {
+    if (errno == EINTR) continue;
+    return FileResult::fromErrno(!wait && errno == EACCES ? EAGAIN : errno, what);
+  }
+  return {};
+}
+
+// Flushes a directory's entries, so that a rename into it outlasts a crash
+// of the machine. Not every file system can: a failure is not reported.
+void syncDirectory(const std::string& path) {
+  size_t slash = path.rfind('/');
+  std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
+}
+
 class PosixFileHandle : public FileHandle {
  public:
   PosixFileHandle(PosixFileSystem& fileSystem, int fd) : fileSystem_(fileSystem), fd_(fd) {}
-  ~PosixFileHandle() override { ::close(fd_); }  // also drops the flock
+  ~PosixFileHandle() override { ::close(fd_); }  // also drops the lock
   PosixFileHandle(const PosixFileHandle&) = delete;
   PosixFileHandle& operator=(const PosixFileHandle&) = delete;
 
@@ -75,18 +104,7 @@ class PosixFileHandle : public FileHandle {
     return data;
   }
 
-  FileResult writeAt(int64_t pos, std::string_view data) override {
-    size_t done = 0;
-    while (done < data.size()) {
-      ssize_t r = ::pwrite(fd_, data.data() + done, data.size() - done, pos + static_cast<int64_t>(done));
-      if (r < 0) {
-        if (errno == EINTR) continue;
-        return FileResult::fromErrno(errno, "write");
-      }
-      done += static_cast<size_t>(r);
-    }
-    return {};
-  }
+  FileResult writeAt(int64_t pos, std::string_view data) override { return writeAllAt(fd_, pos, data, "write"); }
 
   FileResult truncate(int64_t length) override {
     if (::ftruncate(fd_, length) != 0) return FileResult::fromErrno(errno, "truncate");
@@ -171,7 +189,7 @@ FileResult PosixFileSystem::writeWholeFile(std::string_view path, std::string_vi
   std::string native = nativePath(path);
   int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return FileResult::fromErrno(errno, native);
-  FileResult r = writeAll(fd, data, native);
+  FileResult r = writeAllAt(fd, 0, data, native);
   if (::close(fd) != 0 && r.ok()) r = FileResult::fromErrno(errno, native);
   return r;
 }
@@ -181,23 +199,31 @@ FileResult PosixFileSystem::replaceFileAtomically(std::string_view path, std::st
   std::string work = native + ".new." + std::to_string(::getpid());
   int fd = ::open(work.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return FileResult::fromErrno(errno, work);
-  FileResult r = writeAll(fd, data, work);
+  FileResult r = writeAllAt(fd, 0, data, work);
   if (r.ok() && ::fsync(fd) != 0) r = FileResult::fromErrno(errno, work);
   if (::close(fd) != 0 && r.ok()) r = FileResult::fromErrno(errno, work);
   if (r.ok() && ::rename(work.c_str(), native.c_str()) != 0) r = FileResult::fromErrno(errno, native);
-  if (!r.ok()) ::unlink(work.c_str());
+  if (!r.ok()) {
+    ::unlink(work.c_str());
+    return r;
+  }
+  syncDirectory(native);
   return r;
 }
 
 FileResult PosixFileSystem::appendToFile(std::string_view path, std::string_view data) {
   std::string native = nativePath(path);
-  int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  // The end is read under the lock (on NFS taking it also drops what the
+  // client knew of the file), and the line goes there in one write. Closing
+  // writes it back to an NFS server before the lock goes, and says when
+  // that failed.
+  int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return FileResult::fromErrno(errno, native);
-  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
-  FileResult r = writeAll(fd, data, native);
-  ::flock(fd, LOCK_UN);
-  ::close(fd);
+  FileResult r = lockWholeFile(fd, /*wait=*/true, native);
+  struct stat st;
+  if (r.ok() && ::fstat(fd, &st) != 0) r = FileResult::fromErrno(errno, native);
+  if (r.ok()) r = writeAllAt(fd, st.st_size, data, native);
+  if (::close(fd) != 0 && r.ok()) r = FileResult::fromErrno(errno, native);
   return r;
 }
 
@@ -269,6 +295,7 @@ bool PosixFileSystem::changeDirectory(std::string_view path) { return ::chdir(na
 FileResult PosixFileSystem::open(std::string_view path, OpenMode mode, bool exclusive,
                                  std::unique_ptr<FileHandle>& file) {
   std::string native = nativePath(path);
+  if (exclusive && mode == OpenMode::Read) return FileResult::fromErrno(EBADF, native);
   int flags = O_CLOEXEC;
   switch (mode) {
     case OpenMode::Read: flags |= O_RDONLY; break;
@@ -280,13 +307,10 @@ FileResult PosixFileSystem::open(std::string_view path, OpenMode mode, bool excl
   int fd = ::open(native.c_str(), flags, 0666);
   if (fd < 0) return FileResult::fromErrno(errno, native);
   if (exclusive) {
-    int rc;
-    while ((rc = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-    }
-    if (rc != 0) {
-      int err = errno;
+    FileResult r = lockWholeFile(fd, /*wait=*/false, native);
+    if (!r.ok()) {
       ::close(fd);
-      return FileResult::fromErrno(err, native);
+      return r;
     }
   }
   file = std::make_unique<PosixFileHandle>(*this, fd);

@@ -1,9 +1,17 @@
-// The FileSystem of the real disk. Exclusive opens and appends use flock
-// locks, which every process of the program honours; a rename that must not
-// replace links the new name first (the kernel refuses an existing one)
-// and then removes the old one; an atomic replace writes a work file beside
-// the target, flushes it and renames it over. Descriptors are opened with
-// O_CLOEXEC so that commands the program runs inherit none.
+// The FileSystem of the real disk. Exclusive opens and appends take a write
+// lock on the whole file as an open file description lock (fcntl
+// F_OFD_SETLK): like flock it belongs to the open file, so two opens in one
+// process exclude each other and closing the file gives it up, and unlike
+// flock NFS carries it to the server, so it holds between the hosts that
+// share an installation. A write lock needs a file open for writing: an
+// exclusive open in OpenMode::Read answers EBADF (the program's exclusive
+// opens are all of lock files it writes). An append writes at the end it
+// reads under the lock, not with O_APPEND, which NFS does not make atomic.
+// A rename that must not replace links the new name first (the kernel
+// refuses an existing one) and then removes the old one; an atomic replace
+// writes a work file beside the target, flushes it, renames it over and
+// flushes the directory. Descriptors are opened with O_CLOEXEC so that
+// commands the program runs inherit none.
 #pragma once
 
 #include "platform/file_system.h"
