@@ -470,7 +470,13 @@ class PgBackend : public DataStoreBackend {
         "CREATE TABLE IF NOT EXISTS xt_files (name text PRIMARY KEY, layout bytea NOT NULL, owner bytea, "
         "records bigint NOT NULL DEFAULT 0, last_id bigint NOT NULL DEFAULT 0)");
     if (st == status::kDuplicateKey) st = status::kOk;
-    return st;
+    if (st != status::kOk) return st;
+    // Advisory locks are per database: the schema goes into their class, so
+    // installations kept in schemas of one database never block each other.
+    PgRows rows;
+    if ((st = conn_.run("SELECT current_schema()::text", {}, rows)) != status::kOk) return st;
+    schema_ = rows.count() > 0 && !rows.isNull(0, 0) ? rows.bytes(0, 0) : std::string();
+    return status::kOk;
   }
 
   std::string identity(const std::string& name) override { return pgTableName(root_, name); }
@@ -528,7 +534,7 @@ class PgBackend : public DataStoreBackend {
 
   static int16_t fail(int16_t st) { return st; }
 
-  static int32_t lockClass(const std::string& table) { return static_cast<int32_t>(fnv1a(table)); }
+  int32_t lockClass(const std::string& table) const { return static_cast<int32_t>(fnv1a(schema_ + "." + table)); }
 
   // The table, its indexes and its row in xt_files, in one transaction.
   int16_t createTable(const std::string& table, const FileSpec& fileSpec, bool replace) {
@@ -568,6 +574,7 @@ class PgBackend : public DataStoreBackend {
 
   PgConnection conn_;
   std::string root_;
+  std::string schema_;  // where the connection's search path puts new tables
   int busyTimeoutMs_;
 };
 
