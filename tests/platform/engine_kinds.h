@@ -38,7 +38,9 @@ class EngineScratch {
       ADD_FAILURE() << "the PostgreSQL test server could not be started";
       return;
     }
-    conninfo_ = server + " options='-c search_path=" + schema_ + "'";
+    // The schema names the connections too, so a test can end its own
+    // without touching those of tests running beside it.
+    conninfo_ = server + " application_name=" + schema_ + " options='-c search_path=" + schema_ + "'";
     PgConnection admin(server, 5000);
     if (admin.connect() != 0 || admin.execute("CREATE SCHEMA " + schema_) != 0)
       ADD_FAILURE() << "no schema on the test server: " << admin.lastError();
@@ -54,11 +56,15 @@ class EngineScratch {
   EngineKind kind() const { return kind_; }
   std::string path(const std::string& name = "file.dat") const { return dir_ / name; }
   const std::string& conninfo() const { return conninfo_; }
+  const std::string& schema() const { return schema_; }
 
-  std::unique_ptr<RecordEngine> makeEngine(int busyTimeoutMs = 5000) const {
+  // root: the installation whose data files the engine keeps (the scratch
+  // directory when empty).
+  std::unique_ptr<RecordEngine> makeEngine(int busyTimeoutMs = 5000, const std::string& root = {}) const {
     if (kind_ == EngineKind::Sqlite) return std::make_unique<SqliteEngine>(busyTimeoutMs);
-    return std::make_unique<PgEngine>(conninfo_, dir_.path(), busyTimeoutMs);
+    return std::make_unique<PgEngine>(conninfo_, root.empty() ? dir_.path() : root, busyTimeoutMs);
   }
+  std::unique_ptr<RecordEngine> makeEngineFor(const std::string& root) const { return makeEngine(5000, root); }
 
  private:
   EngineKind kind_;

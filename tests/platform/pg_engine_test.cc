@@ -90,9 +90,8 @@ TEST_F(PgEngineTest, ALostConnectionFailsOneOperationAndTheNextReconnects) {
 
   PgConnection admin(testServerConninfo(), 5000);
   ASSERT_EQ(admin.connect(), 0) << admin.lastError();
-  ASSERT_EQ(admin.execute("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE pid <> pg_backend_pid() "
-                          "AND query NOT LIKE '%pg_stat_activity%' AND usename = current_user "
-                          "AND application_name = ''"),
+  ASSERT_EQ(admin.execute("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = '" +
+                          scratch_.schema() + "'"),
             0)
       << admin.lastError();
 
