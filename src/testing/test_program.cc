@@ -56,7 +56,9 @@ std::string demoSourceDir() {
 #endif
 }
 
-TestProgram::TestProgram() : engine_(std::make_unique<SqliteEngine>()) {
+TestProgram::TestProgram() : TestProgram([](const std::string&) { return std::make_unique<SqliteEngine>(); }) {}
+
+TestProgram::TestProgram(const EngineMaker& makeEngine) : engine_(makeEngine(dir_.path())) {
   fs::create_directories(temp());
   system_.setEnv("TAVROOT", root());
   system_.setEnv("TAVTMP", temp());

@@ -3,6 +3,7 @@
 // with TAVROOT and TAVTMP pointing into it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -43,8 +44,13 @@ std::string demoSourceDir();
 
 class TestProgram {
  public:
+  // Makes the record engine for the installation at the given root.
+  using EngineMaker = std::function<std::unique_ptr<RecordEngine>(const std::string& root)>;
+
   // root/ is the installation (TAVROOT), root/tmp/ the session (TAVTMP).
+  // The engine is SQLite unless another is made.
   TestProgram();
+  explicit TestProgram(const EngineMaker& makeEngine);
   ~TestProgram();
 
   Program& program() { return *program_; }

@@ -30,11 +30,18 @@
 // never conflicts and is refreshed in place, so the stale entries neither
 // block the next child nor pile up beyond one per code.
 //
+// The children run on a host of their own (a UTS namespace), apart from
+// the checking process. On the PostgreSQL engine the records are read back
+// through a fresh connection, the file's record count must match its rows,
+// and once a killed child's connection is gone no advisory lock of it may
+// remain on the server.
+//
 // XT_CRASH_KILLS sets the number of kills (default 500), XT_CRASH_SEED the
 // seed (default: drawn and printed, so a failure can be run again).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sched.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -58,14 +65,19 @@
 #include "platform/files.h"
 #include "platform/key_codes.h"
 #include "platform/posix/posix_file_system.h"
-#include "platform/sqlite_engine.h"
+#include "platform/pg_connection.h"
 #include "startup/program.h"
 #include "testing/fake_console.h"
 #include "testing/fake_system.h"
 #include "testing/test_program.h"
+#include "../platform/engine_kinds.h"
+#include "../platform/engine_test_util.h"
 
 namespace xt {
 namespace {
+
+using testutil::EngineKind;
+using testutil::EngineScratch;
 
 constexpr int16_t kClear = key::kCtrlY;
 // Operators the killed children work on, and two nobody touches after the
@@ -114,11 +126,17 @@ struct Keys {
 // the session directory root/tmp/ shared by every child. No scratch
 // directory of its own: a killed child leaves nothing to clean up. Writes
 // a byte to readyFd just before the form starts. Returns the exit code.
-int runFormChild(const std::string& root, int16_t deleteKey, const std::function<void(Keys&)>& script,
-                 int readyFd) {
+int runFormChild(const EngineScratch& engines, const std::string& root, int16_t deleteKey,
+                 const std::function<void(Keys&)>& script, int readyFd) {
+  // Every child is the same terminal, restarted, on a host of its own.
+  const std::string host = "crashed";
+  const int flags = ::geteuid() == 0 ? CLONE_NEWUTS : CLONE_NEWUSER | CLONE_NEWUTS;
+  if (::unshare(flags) != 0 || ::sethostname(host.data(), host.size()) != 0) return 15;
   FakeConsole console;
   FakeSystem system;
-  SqliteEngine engine;
+  system.hostName = host;
+  std::unique_ptr<RecordEngine> made = engines.makeEngineFor(root);
+  RecordEngine& engine = *made;
   system.setEnv("TAVROOT", root);
   system.setEnv("TAVTMP", root + "tmp/");
   // Salts differ from child to child, so a line carried over from an older
@@ -144,14 +162,14 @@ int runFormChild(const std::string& root, int16_t deleteKey, const std::function
   return console.pendingEvents() == 0 ? 0 : 12;
 }
 
-pid_t forkFormChild(const std::string& root, int16_t deleteKey, const std::function<void(Keys&)>& script,
-                    int readyFd, int otherFd) {
+pid_t forkFormChild(const EngineScratch& engines, const std::string& root, int16_t deleteKey,
+                    const std::function<void(Keys&)>& script, int readyFd, int otherFd) {
   pid_t pid = ::fork();
   if (pid == 0) {
     if (otherFd >= 0) ::close(otherFd);
     int rc = 13;
     try {
-      rc = runFormChild(root, deleteKey, script, readyFd);
+      rc = runFormChild(engines, root, deleteKey, script, readyFd);
     } catch (...) {
     }
     ::_exit(rc);
@@ -160,9 +178,9 @@ pid_t forkFormChild(const std::string& root, int16_t deleteKey, const std::funct
 }
 
 // A pass run to completion: the child's exit status, 0 when all went well.
-int runPassToCompletion(const std::string& root, int16_t deleteKey,
+int runPassToCompletion(const EngineScratch& engines, const std::string& root, int16_t deleteKey,
                         const std::function<void(Keys&)>& script) {
-  pid_t pid = forkFormChild(root, deleteKey, script, -1, -1);
+  pid_t pid = forkFormChild(engines, root, deleteKey, script, -1, -1);
   if (pid < 0) return -1;
   int status = 0;
   if (::waitpid(pid, &status, 0) != pid) return -2;
@@ -200,8 +218,11 @@ bool cryptChars(const std::string& s) {
   return true;
 }
 
-class CrashConsistencyTest : public ::testing::Test {
+class CrashConsistencyTest : public ::testing::TestWithParam<EngineKind> {
  protected:
+  CrashConsistencyTest()
+      : engines_(GetParam()), t([this](const std::string& root) { return engines_.makeEngineFor(root); }) {}
+
   void SetUp() override {
     ASSERT_TRUE(fileExists(demoSourceDir() + "FORMS/XTANCAR.JPN") && fileExists(demoSourceDir() + "ddf/Operador.xdf"))
         << "the demo installation has no form or dictionary";
@@ -223,9 +244,20 @@ class CrashConsistencyTest : public ::testing::Test {
 
   std::string root() { return t.root(); }
 
-  // Reads and checks what must hold whenever no child runs.
-  State readState() {
-    State s;
+  void addRecord(State& s, const std::string& data) {
+    if (data.size() < sizeof(OperatorRecord)) {
+      ADD_FAILURE() << "a record of " << data.size() << " bytes";
+      return;
+    }
+    OperatorRecord r;
+    std::memcpy(&r, data.data(), sizeof r);
+    std::string code = trimmed(std::string(r.operatorCode, 8));
+    EXPECT_FALSE(s.records.count(code)) << "two records for " << code;
+    s.records[code] = {std::string(r.operatorText, 8), r.accessLevel};
+  }
+
+  // The SQLite file, checked for integrity and read row by row.
+  void readSqliteRecords(State& s) {
     // Read from a copy, so that the journal a kill left is recovered by the
     // next child, as after a real crash, and not by this check.
     namespace fs = std::filesystem;
@@ -249,22 +281,63 @@ class CrashConsistencyTest : public ::testing::Test {
       EXPECT_EQ(integrity, "ok");
       EXPECT_EQ(sqlite3_prepare_v2(db, "SELECT data FROM records ORDER BY id", -1, &st, nullptr), SQLITE_OK);
       while (st && (rc = sqlite3_step(st)) == SQLITE_ROW) {
-        std::string data(static_cast<const char*>(sqlite3_column_blob(st, 0)),
-                         static_cast<size_t>(sqlite3_column_bytes(st, 0)));
-        if (data.size() < sizeof(OperatorRecord)) {
-          ADD_FAILURE() << "a record of " << data.size() << " bytes";
-          continue;
-        }
-        OperatorRecord r;
-        std::memcpy(&r, data.data(), sizeof r);
-        std::string code = trimmed(std::string(r.operatorCode, 8));
-        EXPECT_FALSE(s.records.count(code)) << "two records for " << code;
-        s.records[code] = {std::string(r.operatorText, 8), r.accessLevel};
+        addRecord(s, std::string(static_cast<const char*>(sqlite3_column_blob(st, 0)),
+                                 static_cast<size_t>(sqlite3_column_bytes(st, 0))));
       }
       EXPECT_EQ(rc, SQLITE_DONE) << sqlite3_errmsg(db);
       sqlite3_finalize(st);
     }
     sqlite3_close(db);
+
+  }
+
+  // The server's table, read in key order through a connection of its own;
+  // its count in xt_files must match its rows, and no killed terminal may
+  // still hold an advisory lock once its connection has gone.
+  void readServerRecords(State& s) {
+    {
+      std::unique_ptr<RecordEngine> engine = engines_.makeEngineFor(root());
+      testutil::Handle h(*engine);
+      ASSERT_EQ(h.open(root() + "Operador.dat"), 0) << "the data file does not open";
+      testutil::Reply r = h.read(op::kGetFirst, 0, "", sizeof(OperatorRecord));
+      for (; r.status == 0; r = h.read(op::kGetNext, 0, r.key, sizeof(OperatorRecord))) addRecord(s, r.data);
+      EXPECT_EQ(r.status, status::kEndOfFile);
+      EXPECT_EQ(h.reset(), 0);
+    }
+    PgConnection admin(engines_.conninfo(), 5000);
+    ASSERT_EQ(admin.connect(), 0) << admin.lastError();
+    PgRows rows;
+    ASSERT_EQ(admin.run("SELECT f.records, (SELECT count(*) FROM \"operador.dat\") FROM xt_files f "
+                        "WHERE f.name = 'operador.dat'",
+                        {}, rows),
+              0)
+        << admin.lastError();
+    ASSERT_EQ(rows.count(), 1);
+    EXPECT_EQ(rows.int8(0, 0), rows.int8(0, 1)) << "the record count and the rows disagree";
+    const std::string held =
+        "SELECT count(*) FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
+        "WHERE l.locktype = 'advisory' AND a.application_name = '" + engines_.schema() + "' "
+        "AND a.pid <> pg_backend_pid()";
+    // The server notices a killed terminal's connection closed at once, and
+    // ends it a moment later.
+    for (int tries = 0;; ++tries) {
+      ASSERT_EQ(admin.run(held, {}, rows), 0) << admin.lastError();
+      if (rows.int8(0, 0) == 0) break;
+      if (tries == 500) {
+        ADD_FAILURE() << rows.int8(0, 0) << " advisory locks left held with no terminal running";
+        break;
+      }
+      ::usleep(10000);
+    }
+  }
+
+  // Reads and checks what must hold whenever no child runs.
+  State readState() {
+    State s;
+    if (GetParam() == EngineKind::Sqlite)
+      readSqliteRecords(s);
+    else
+      readServerRecords(s);
 
     std::optional<std::string> passwords = readWholeFile(root() + ".HTPASSWD");
     EXPECT_TRUE(passwords.has_value()) << ".HTPASSWD is missing";
@@ -341,13 +414,14 @@ class CrashConsistencyTest : public ::testing::Test {
     std::printf("installation after the failure kept in %s\n", to.c_str());
   }
 
+  EngineScratch engines_;
   TestProgram t;  // the installation and the hash function's system
   ScratchDir check_;
   int16_t deleteKey_ = 0;
   State kept_;
 };
 
-TEST_F(CrashConsistencyTest, KilledAtRandomMomentsLosesOrCorruptsNothing) {
+TEST_P(CrashConsistencyTest, KilledAtRandomMomentsLosesOrCorruptsNothing) {
   const unsigned long kills = envNumber("XT_CRASH_KILLS", 500);
   const unsigned long seed = envNumber("XT_CRASH_SEED", std::random_device{}());
   std::printf("crash test: %lu kills, XT_CRASH_SEED=%lu\n", kills, seed);
@@ -357,7 +431,7 @@ TEST_F(CrashConsistencyTest, KilledAtRandomMomentsLosesOrCorruptsNothing) {
 
   // The operators nobody touches afterwards, and the data file, made by a
   // normal pass.
-  ASSERT_EQ(runPassToCompletion(root(), deleteKey_,
+  ASSERT_EQ(runPassToCompletion(engines_, root(), deleteKey_,
                                 [](Keys& k) {
                                   for (const std::string& c : kKept) k.store(c, c, false);
                                 }),
@@ -392,7 +466,7 @@ TEST_F(CrashConsistencyTest, KilledAtRandomMomentsLosesOrCorruptsNothing) {
     };
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
-    pid_t pid = forkFormChild(root(), deleteKey_, busy, ready[1], ready[0]);
+    pid_t pid = forkFormChild(engines_, root(), deleteKey_, busy, ready[1], ready[0]);
     ASSERT_GE(pid, 0);
     ::close(ready[1]);
     char b = 0;
@@ -409,7 +483,7 @@ TEST_F(CrashConsistencyTest, KilledAtRandomMomentsLosesOrCorruptsNothing) {
     else
       EXPECT_EQ(WEXITSTATUS(status), 0) << "the busy child failed";
 
-    if (fileSize(root() + "Operador.dat-wal") > 0) ++journalsLeft;
+    if (GetParam() == EngineKind::Sqlite && fileSize(root() + "Operador.dat-wal") > 0) ++journalsLeft;
     State afterKill = readState();
     keptUnchanged(afterKill);
     size_t fresh = 0;
@@ -426,7 +500,7 @@ TEST_F(CrashConsistencyTest, KilledAtRandomMomentsLosesOrCorruptsNothing) {
     // Right on the access level turns a general operator restricted.
     const int levelBefore = afterKill.records.count(x) ? afterKill.records.at(x).level : 0;
     const bool restricted = pick(2) == 0 && levelBefore == 0;
-    EXPECT_EQ(runPassToCompletion(root(), deleteKey_,
+    EXPECT_EQ(runPassToCompletion(engines_, root(), deleteKey_,
                                   [&](Keys& k) {
                                     if (removing)
                                       k.remove(x);
@@ -467,6 +541,9 @@ TEST_F(CrashConsistencyTest, KilledAtRandomMomentsLosesOrCorruptsNothing) {
   // The killed children's locks were refreshed in place, one record per code.
   EXPECT_LE(fileSize(root() + "LOCKS/Operador.lck"), int64_t{121} * int64_t(kPool.size() + kKept.size() + 1));
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, CrashConsistencyTest, ::testing::Values(EngineKind::Sqlite, EngineKind::Postgres),
+                         testutil::engineKindName);
 
 }  // namespace
 }  // namespace xt

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,6 +26,8 @@
 #include "platform/key_codes.h"
 #include "startup/program.h"
 #include "testing/test_program.h"
+#include "../platform/engine_kinds.h"
+#include "../platform/engine_test_util.h"
 
 namespace xt {
 namespace {
@@ -35,10 +38,14 @@ struct HeldLock {
   std::string computer, owner, type, key;
 };
 
+using testutil::EngineKind;
+
 // The form run end to end on a fresh copy of the demo installation, with
-// db.log written in the installation root.
-class OperatorFormTest : public ::testing::Test {
+// db.log written in the installation root, on each record engine.
+class OperatorFormTest : public ::testing::TestWithParam<EngineKind> {
  protected:
+  OperatorFormTest() : engines_(GetParam()), t([this](const std::string& root) { return engines_.makeEngineFor(root); }) {}
+
   void SetUp() override {
     ASSERT_TRUE(fileExists(demoSourceDir() + "FORMS/XTANCAR.JPN") && fileExists(demoSourceDir() + "ddf/Operador.xdf"))
         << "the demo installation has no form or dictionary";
@@ -146,14 +153,26 @@ class OperatorFormTest : public ::testing::Test {
 
   std::string dbLog() { return readWholeFile(t.root() + "db.log").value_or(""); }
 
+  // The operator data file has been made (by the dictionary).
+  bool dataFileMade() {
+    testutil::Handle h(t.engine());
+    if (h.open(t.root() + "Operador.dat") != status::kOk) return false;
+    EXPECT_EQ(h.reset(), 0);
+    return true;
+  }
+
+  testutil::EngineScratch engines_;
   TestProgram t;
   std::string savedDirectory_;
 };
 
+INSTANTIATE_TEST_SUITE_P(Engines, OperatorFormTest, ::testing::Values(EngineKind::Sqlite, EngineKind::Postgres),
+                         testutil::engineKindName);
+
 // A form whose code field cannot be typed into would never let the
 // operator leave, and every pass would store a blank code: it is refused
 // before the data file is opened.
-TEST_F(OperatorFormTest, FormWithoutATypableCodeIsRefusedBeforeAnythingIsStored) {
+TEST_P(OperatorFormTest, FormWithoutATypableCodeIsRefusedBeforeAnythingIsStored) {
   const std::string path = t.root() + "FORMS/XTANCAR.JPN";
   std::string jpn = readWholeFile(path).value_or("");
   const std::string codeField = "\"Codi d'operador:      \",8,0,0,0,1,1,";
@@ -165,10 +184,10 @@ TEST_F(OperatorFormTest, FormWithoutATypableCodeIsRefusedBeforeAnythingIsStored)
   FormRunResult loaded = runOperatorForm(form);
   EXPECT_FALSE(loaded.ok);
   EXPECT_NE(loaded.message.find("XTANCAR.JPN"), std::string::npos) << loaded.message;
-  EXPECT_FALSE(pathExists(t.root() + "Operador.dat"));
+  EXPECT_FALSE(dataFileMade());
 }
 
-TEST_F(OperatorFormTest, NewCodeStoredWithTextAndIntranetLine) {
+TEST_P(OperatorFormTest, NewCodeStoredWithTextAndIntranetLine) {
   code("ANNA");
   text("ANNA P", true);
   runForm();
@@ -186,7 +205,7 @@ TEST_F(OperatorFormTest, NewCodeStoredWithTextAndIntranetLine) {
   EXPECT_TRUE(heldLocks().empty());
 }
 
-TEST_F(OperatorFormTest, BlankCodeIsRefusedWithABeepAndMakesNoRecord) {
+TEST_P(OperatorFormTest, BlankCodeIsRefusedWithABeepAndMakesNoRecord) {
   code("");
   code("   ");
   code("ANNA");
@@ -200,7 +219,7 @@ TEST_F(OperatorFormTest, BlankCodeIsRefusedWithABeepAndMakesNoRecord) {
   EXPECT_TRUE(heldLocks().empty());
 }
 
-TEST_F(OperatorFormTest, NewCodeLeftWithEscIsRemovedAgainWithItsLine) {
+TEST_P(OperatorFormTest, NewCodeLeftWithEscIsRemovedAgainWithItsLine) {
   // A line for the code already exists (left by an earlier run).
   ASSERT_TRUE(writeWholeFile(t.root() + ".HTPASSWD", "BERTA:$apr1$x$y\r\nCARLES:$apr1$a$b\r\n").ok());
   code("BERTA");
@@ -214,7 +233,7 @@ TEST_F(OperatorFormTest, NewCodeLeftWithEscIsRemovedAgainWithItsLine) {
   EXPECT_TRUE(heldLocks().empty());
 }
 
-TEST_F(OperatorFormTest, ExistingCodeLeftWithEscChangesNothing) {
+TEST_P(OperatorFormTest, ExistingCodeLeftWithEscChangesNothing) {
   code("DANI");
   text("FIRST");
   runForm();
@@ -236,7 +255,7 @@ TEST_F(OperatorFormTest, ExistingCodeLeftWithEscChangesNothing) {
   EXPECT_EQ(readWholeFile(t.root() + "LOCKS/Operador.lck").value_or("").size(), 121u);
 }
 
-TEST_F(OperatorFormTest, UpdateMovesTheLineToTheEndWithANewSalt) {
+TEST_P(OperatorFormTest, UpdateMovesTheLineToTheEndWithANewSalt) {
   code("EVA");
   text("EVA");
   code("FINA");
@@ -263,7 +282,7 @@ TEST_F(OperatorFormTest, UpdateMovesTheLineToTheEndWithANewSalt) {
                          logLine(52, 3, 0));
 }
 
-TEST_F(OperatorFormTest, DeleteRequestAnsweredNoStoresAndYesDeletes) {
+TEST_P(OperatorFormTest, DeleteRequestAnsweredNoStoresAndYesDeletes) {
   int16_t del = deleteKey();
   code("GIL");
   text("GIL");
@@ -299,7 +318,7 @@ TEST_F(OperatorFormTest, DeleteRequestAnsweredNoStoresAndYesDeletes) {
   EXPECT_TRUE(heldLocks().empty());
 }
 
-TEST_F(OperatorFormTest, RestrictedOperatorWorksOnHisOwnCodeAndCannotDelete) {
+TEST_P(OperatorFormTest, RestrictedOperatorWorksOnHisOwnCodeAndCannotDelete) {
   code("IRIS");
   text("IRIS");
   runForm();
@@ -320,7 +339,7 @@ TEST_F(OperatorFormTest, RestrictedOperatorWorksOnHisOwnCodeAndCannotDelete) {
   EXPECT_TRUE(p().form.field(2, 2).fieldFlags() & kFlagProtected);
 }
 
-TEST_F(OperatorFormTest, LockedByAnotherTerminalEscGivesUpAndReadsNothing) {
+TEST_P(OperatorFormTest, LockedByAnotherTerminalEscGivesUpAndReadsNothing) {
   TestProgram other;
   other.program().settings.rootDir = t.root();
   other.system().setEnv("TAVROOT", t.root());
@@ -350,7 +369,7 @@ TEST_F(OperatorFormTest, LockedByAnotherTerminalEscGivesUpAndReadsNothing) {
 
 // A lock file that cannot be opened (a directory in its place) is reported
 // as the code is left, and the form asks for a code again instead of hanging.
-TEST_F(OperatorFormTest, AnUnopenableLockFileIsReportedAndTheCodeAskedAgain) {
+TEST_P(OperatorFormTest, AnUnopenableLockFileIsReportedAndTheCodeAskedAgain) {
   const std::string lockFile = t.root() + "LOCKS/Operador.lck";
   ASSERT_TRUE(makeDirectories(lockFile).ok());
   struct MessageConsole : FakeConsole {
@@ -395,7 +414,7 @@ TEST_F(OperatorFormTest, AnUnopenableLockFileIsReportedAndTheCodeAskedAgain) {
   EXPECT_TRUE(heldLocks().empty());
 }
 
-TEST_F(OperatorFormTest, F4ListsTheOperatorsAndPutsTheChosenCodeInTheField) {
+TEST_P(OperatorFormTest, F4ListsTheOperatorsAndPutsTheChosenCodeInTheField) {
   code("KIM");
   text("KIM K");
   code("LEO");
@@ -420,7 +439,7 @@ TEST_F(OperatorFormTest, F4ListsTheOperatorsAndPutsTheChosenCodeInTheField) {
   EXPECT_EQ(textOf(operators()[0]), "KIM 3   ");
 }
 
-TEST_F(OperatorFormTest, BrowseLinesShowCodeTextAndTranslatedLevel) {
+TEST_P(OperatorFormTest, BrowseLinesShowCodeTextAndTranslatedLevel) {
   OperatorMaintenance form(p().entry, p().data, p().browse);
   std::memcpy(form.record().operatorCode, "MARC    ", 8);
   std::memcpy(form.record().operatorText, "TEXT    ", 8);
@@ -444,7 +463,7 @@ TEST_F(OperatorFormTest, BrowseLinesShowCodeTextAndTranslatedLevel) {
   EXPECT_EQ(form.browseRangeHook(list, from, limit), -1);
 }
 
-TEST_F(OperatorFormTest, AbandonRemovesAnUnconfirmedNewRecordAndFreesTheLock) {
+TEST_P(OperatorFormTest, AbandonRemovesAnUnconfirmedNewRecordAndFreesTheLock) {
   code("NURI");
   text("NURI");
   runForm();
@@ -485,7 +504,7 @@ TEST_F(OperatorFormTest, AbandonRemovesAnUnconfirmedNewRecordAndFreesTheLock) {
 // Esc on a new record whose intranet line cannot be removed shows the
 // failure; the program ended from outside while it waits must still take
 // the unconfirmed record away.
-TEST_F(OperatorFormTest, EndedDuringAFailedRemovalStillRemovesTheNewRecord) {
+TEST_P(OperatorFormTest, EndedDuringAFailedRemovalStillRemovesTheNewRecord) {
   const std::string lockDir = t.root() + ".HTPASSWD.lck";
   ASSERT_EQ(::mkdir(lockDir.c_str(), 0755), 0);  // the password lock cannot be opened
 
@@ -523,7 +542,7 @@ TEST_F(OperatorFormTest, EndedDuringAFailedRemovalStillRemovesTheNewRecord) {
 // A new record, an update or a deletion the operator file does not take is
 // reported before the form goes back to an empty code; the record stays as
 // it was, and a new code the file refused is not offered for editing.
-TEST_F(OperatorFormTest, StoreOrDeleteTheFileRefusesIsReported) {
+TEST_P(OperatorFormTest, StoreOrDeleteTheFileRefusesIsReported) {
   int16_t del = deleteKey();
   code("PAU");
   text("OLD");
@@ -587,17 +606,32 @@ TEST_F(OperatorFormTest, StoreOrDeleteTheFileRefusesIsReported) {
   EXPECT_TRUE(heldLocks().empty());
 }
 
-// One terminal of the multi-process test, run in a child process: its own
-// session directory, computer name and owner id, the installation shared.
-// Each pass creates an operator, updates it and (three times in four)
-// deletes it. Returns the child's exit code.
-int runTerminal(const std::string& root, int index, int passes, int16_t del) {
-  TestProgram c;
+// A host of its own for this (child) process: a new UTS namespace with
+// the given host name, inside a user namespace when not run as root.
+bool becomeHost(const std::string& name) {
+  const int flags = ::geteuid() == 0 ? CLONE_NEWUTS : CLONE_NEWUSER | CLONE_NEWUTS;
+  return ::unshare(flags) == 0 && ::sethostname(name.data(), name.size()) == 0;
+}
+
+std::string hostName() {
+  char name[256] = {};
+  return ::gethostname(name, sizeof name - 1) == 0 ? name : "";
+}
+
+// One terminal of the multi-process test, run in a child process on a host
+// of its own: its own session directory and owner id, the installation
+// directory and the data shared. Each pass creates an operator, updates it
+// and (three times in four) deletes it. Returns the child's exit code.
+int runTerminal(const testutil::EngineScratch& engines, const std::string& root, int index, int passes,
+                int16_t del) {
+  const std::string host = "term" + std::to_string(index);
+  if (!becomeHost(host) || hostName() != host) return 15;
+  TestProgram c([&](const std::string&) { return engines.makeEngineFor(root); });
   Program& p = c.program();
   p.settings.rootDir = root;
   c.system().setEnv("TAVROOT", root);
   p.settings.languageCode = "CAT";
-  c.system().hostName = "TERM" + std::to_string(index);
+  c.system().hostName = host;  // the computer name in the lock records
   c.system().randomAfterScript = 0.1 * (index + 1);
   if (!changeDirectory(root)) return 10;
   FakeConsole& keys = c.console();
@@ -632,7 +666,7 @@ int runTerminal(const std::string& root, int index, int passes, int16_t del) {
   return keys.pendingEvents() == 0 ? 0 : 12;
 }
 
-TEST_F(OperatorFormTest, EightTerminalsKeepDataIntranetAndLocksInStep) {
+TEST_P(OperatorFormTest, EightTerminalsKeepDataIntranetAndLocksInStep) {
   constexpr int kTerminals = 8, kPasses = 200;
   int16_t del = deleteKey();
   ASSERT_NE(del, 0);
@@ -646,7 +680,7 @@ TEST_F(OperatorFormTest, EightTerminalsKeepDataIntranetAndLocksInStep) {
     if (pid == 0) {
       int rc = 13;
       try {
-        rc = runTerminal(t.root(), i, kPasses, del);
+        rc = runTerminal(engines_, t.root(), i, kPasses, del);
       } catch (...) {
       }
       _exit(rc);
