@@ -27,11 +27,22 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# The server engine's target runs against one throwaway PostgreSQL server,
+# started here so that a crashing target cannot leave it behind.
+for t in "${targets[@]}"; do
+  if [ "$t" = engine_server_diff ]; then
+    scripts/pg-test-server.sh start "$work/pg" >/dev/null || { echo "FAIL: the PostgreSQL test server did not start"; exit 1; }
+    trap 'scripts/pg-test-server.sh stop "$work/pg" >/dev/null 2>&1; rm -rf "$work"' EXIT
+    export XT_PG_DIR="$work/pg"
+  fi
+done
+
 seed_dirs() {
   local t=$1
   [ -d "fuzz/seeds/$t" ] && echo "fuzz/seeds/$t"
   [ -d "fuzz/regressions/$t" ] && echo "fuzz/regressions/$t"
   case $t in
+    engine_server_diff) echo fuzz/seeds/engine_diff ;;
     ini) echo demo/sessio; echo "$work/demo-ini" ;;
     form) echo demo/FORMS ;;
     message) echo demo/LOCALE ;;
