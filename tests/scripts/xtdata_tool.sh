@@ -130,7 +130,9 @@ base=$(cat "$pgdir/conninfo" 2>/dev/null)
 [ -n "$base" ] || fail "no connection string in $pgdir/conninfo"
 psql "$base" -qc "CREATE SCHEMA xtdata_$$" || fail "no schema of the test's own"
 schema=xtdata_$$
-server="$base options='-c search_path=$schema'"
+# Named, the tool's connections are not taken for those of a terminal that
+# another test ends on the same server.
+server="$base application_name=xtdata_tool options='-c search_path=$schema'"
 sql() { psql "$server" -Atc "$1"; }
 
 mkdir inst
