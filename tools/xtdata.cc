@@ -1,23 +1,31 @@
 // xtdata: the administrator's tool for the program's data files. It creates
 // a data file from its dictionary, shows a file's statistics, dumps records
-// as hex and text and loads such a dump back, writes a dictionary from a
-// short key description, and sets or clears a file's owner name. Every
-// request goes through the same record engine as the program.
+// as hex and text and loads such a dump back, copies a file's records into
+// another (between the disk and the installation's server either way),
+// writes a dictionary from a short key description, and sets or clears a
+// file's owner name. Every request goes through the same record engine as
+// the program: "server:PATH" names the table for PATH on the server.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "base/ini_file.h"
+#include "data/engine_choice.h"
 #include "data/file_table.h"
 #include "format/text_lines.h"
 #include "platform/native.h"
 #include "platform/key_image.h"
+#include "platform/pg_engine.h"
 #include "platform/record_engine.h"
 #include "platform/sqlite_engine.h"
 
@@ -33,7 +41,7 @@ NativeFileSystem& disk() {
 constexpr int kUsageError = 2;
 constexpr int kFailure = 1;
 
-const char* kHelp = R"(usage: xtdata COMMAND ARGUMENTS
+const char* kHelp = R"(usage: xtdata [--server CONNINFO] COMMAND ARGUMENTS
 
   create DATAFILE [DICTIONARY] [--replace]
       Create a data file from its dictionary (default: $TAVROOT/ddf/<base>.xdf).
@@ -49,6 +57,12 @@ const char* kHelp = R"(usage: xtdata COMMAND ARGUMENTS
       followed by lines of 16 bytes in hex with the text beside them.
   load DATAFILE DUMPFILE
       Insert every record of a dump (new positions are given).
+  copy FROM TO [--key N] [--replace]
+      Insert every record of FROM into TO in the order of key N (default 0;
+      new positions are given). A missing TO is created with FROM's layout
+      and owner name; an existing one must have FROM's layout, and keeps its
+      records unless --replace empties it first (refused while another
+      process has it open).
   dictionary OUT.xdf --record LENGTH [--page SIZE] [--variable]
              --key OFFSET:LENGTH:TYPE[:FLAG,...] [--segment OFFSET:LENGTH:TYPE[:FLAG,...]]...
              [--acs NAME:TABLEFILE]
@@ -61,10 +75,19 @@ const char* kHelp = R"(usage: xtdata COMMAND ARGUMENTS
       Set the owner name (--program: the one the program opens with) or
       clear it. A file with an owner name opens only with that name.
 
+A DATAFILE, FROM or TO is a path on the disk, or server:PATH for the table
+of PATH on the installation's server: PATH is taken from the current
+directory, as for a file on the disk, and the table is named after its place
+inside $TAVROOT. The server is --server CONNINFO (a libpq connection string
+or service) or else $TAVROOT/Vexa.ini [Dades] Servidor.
+
 Exit codes: 0 done, 1 the request failed, 2 bad arguments.
 
-Example (the operator file's dictionary of the demo installation):
+Examples (the operator file's dictionary of the demo installation; its
+operator file moved to the server and back, from $TAVROOT):
   xtdata dictionary demo/ddf/Operador.xdf --record 17 --key 0:8:string
+  xtdata copy Operador server:Operador
+  xtdata copy server:Operador Operador --replace
 )";
 
 int usage(const std::string& message) {
@@ -83,26 +106,136 @@ std::string statusText(int16_t st) {
       {22, "data buffer too short"}, {26, "bad number of keys"}, {27, "key outside the record"},
       {28, "bad record length"}, {29, "bad key length"}, {30, "not a data file"},
       {45, "unsupported key type or flags"}, {46, "the file is read-only for this user"}, {48, "bad collating sequence"}, {51, "wrong owner name"},
-      {59, "the file exists already"}, {84, "record locked"}, {85, "file locked"}};
+      {59, "the file exists already"}, {84, "record locked"}, {85, "file locked"},
+      {95, "the data server cannot be reached"}};
   auto it = names.find(st);
   return "status " + std::to_string(st) + (it == names.end() ? "" : std::string(" (") + it->second + ")");
 }
 
+// The status and, when the engine has more to say, its reason (the
+// server's words).
+std::string statusText(const RecordEngine& engine, int16_t st) {
+  std::string reason = engine.lastError();
+  return statusText(st) + (reason.empty() ? "" : ": " + reason);
+}
+
+// The owner name the program opens its files with, without its NUL.
+std::string programOwnerName() { return dataFileOwnerName().substr(0, 4); }
+
 // The data file's name as the program forms it (".dat" when none).
 std::string dataFileName(const std::string& name) { return splitDataFileName(name).full(); }
 
+constexpr const char* kServerPrefix = "server:";
+constexpr size_t kMaxNameLength = 255;
+
+// A data file named on the command line: a path on the disk, or the table
+// for a path on the installation's server.
+struct DataFile {
+  bool onServer = false;
+  std::string path;   // what the engine is given; on the server, from the root
+  std::string shown;  // in messages: the path, or "server:" and the table
+};
+
+// The absolute form of path, taken from the current directory, with "/"
+// separators and its directories' symbolic links resolved where they
+// exist: the installation root reached through a link is still the root.
+std::string physicalPath(const std::string& path) {
+  std::string p = path;
+  std::replace(p.begin(), p.end(), '\\', '/');
+  if (p.empty() || p[0] != '/') p = disk().currentDirectory() + "/" + p;
+  const std::filesystem::path whole(p);
+  std::error_code error;
+  std::filesystem::path directory = std::filesystem::weakly_canonical(whole.parent_path(), error);
+  if (error) return p;
+  return whole.has_filename() ? (directory / whole.filename()).string() : directory.string();
+}
+
+// The tool's view of the installation: the root and the server that
+// server: names need, found on first use, and the engine for each file.
+class Tool {
+ public:
+  explicit Tool(std::string serverOption) : serverOption_(std::move(serverOption)) {}
+
+  // Fills file from a command-line name: 0, or the exit code once the
+  // message is out (no TAVROOT, no server configured).
+  int locate(const std::string& name, DataFile& file) {
+    if (name.rfind(kServerPrefix, 0) != 0) {
+      file = {false, dataFileName(name), dataFileName(name)};
+    } else {
+      std::string rest = name.substr(std::strlen(kServerPrefix));
+      if (rest.empty()) return usage("server: needs the path of the data file");
+      if (int rc = findServer()) return rc;
+      // The engine takes a name inside the installation from its root, as
+      // the program gives it.
+      const std::string whole = physicalPath(dataFileName(rest));
+      const std::string inside = root_.back() == '/' ? root_ : root_ + "/";
+      file.onServer = true;
+      file.path = whole.rfind(inside, 0) == 0 ? whole.substr(inside.size()) : whole;
+      file.shown = kServerPrefix + pgTableName(root_, whole);
+    }
+    if (file.path.size() > kMaxNameLength)
+      return failed(file.path + ": the record manager takes names of up to 255 bytes");
+    return 0;
+  }
+
+  // A new engine for the file: each has its own connection to the server,
+  // and its open files go when it goes.
+  std::unique_ptr<RecordEngine> engineFor(const DataFile& file) const {
+    return makeRecordEngine(file.onServer ? server_ : std::string(), root_);
+  }
+
+  // Sets or clears the owner name of a file no engine of the tool has
+  // open: a status, and the server's words in reason.
+  int16_t setOwnerName(const DataFile& file, const std::string& owner, std::string& reason) const {
+    if (!file.onServer) return SqliteEngine::setOwnerName(file.path, owner);
+    PgEngine engine(server_, root_);
+    int16_t st = engine.setOwnerName(file.path, owner);
+    reason = engine.lastError();
+    return st;
+  }
+
+  // The same file for both names (a local file reached by two paths).
+  static bool sameFile(const DataFile& a, const DataFile& b) {
+    if (a.onServer != b.onServer) return false;
+    if (a.onServer) return a.shown == b.shown;
+    return physicalPath(disk().nativePath(a.path)) == physicalPath(disk().nativePath(b.path));
+  }
+
+ private:
+  int findServer() {
+    if (!root_.empty()) return 0;
+    const char* root = std::getenv("TAVROOT");
+    if (!root || !*root) return usage("server: names need TAVROOT, the installation root");
+    std::string given = root;
+    if (given.back() != '/' && given.back() != '\\') given += '/';
+    server_ = serverOption_;
+    if (server_.empty()) server_ = readIniValue(disk(), given + "Vexa.ini", "Dades", "Servidor");
+    if (server_.empty())
+      return failed("no data server for " + given + ": give --server CONNINFO or set Servidor in [Dades] of " +
+                    given + "Vexa.ini");
+    root_ = physicalPath(given);
+    return 0;
+  }
+
+  std::string serverOption_;
+  std::string server_;
+  std::string root_;  // absolute; empty until a server: name is met
+};
+
 class File {
  public:
-  explicit File(SqliteEngine& engine) : engine_(engine) {}
+  explicit File(RecordEngine& engine) : engine_(engine) {}
   int16_t call(int16_t operation, std::string& data, uint32_t& length, std::string& key, int16_t keyNumber) {
     key.resize(256, '\0');
     return engine_.call(operation, pb_, reinterpret_cast<uint8_t*>(data.data()), length,
                         reinterpret_cast<uint8_t*>(key.data()), 255, keyNumber);
   }
-  int16_t open(const std::string& path) {
-    std::string data = dataFileOwnerName();
+  // Opens with the owner name the program gives.
+  int16_t open(const std::string& path) { return open(path, dataFileOwnerName()); }
+  int16_t open(const std::string& path, const std::string& owner) {
+    std::string data = owner;
     data.resize(1536, ' ');
-    uint32_t length = 5;
+    uint32_t length = uint32_t(owner.size());
     std::string key = path;
     int16_t st = engine_.call(op::kOpen, pb_, reinterpret_cast<uint8_t*>(data.data()), length,
                               reinterpret_cast<uint8_t*>(key.data()), int(key.size()), 0);
@@ -116,9 +249,17 @@ class File {
     out.resize(length);
     return st;
   }
+  // The position of the current record, 0 when there is none.
+  uint32_t position() {
+    std::string pos(4, '\0');
+    uint32_t length = 4;
+    std::string key;
+    return call(op::kGetPosition, pos, length, key, 0) == status::kOk ? readLe32(pos.data()) : 0;
+  }
+  RecordEngine& engine() { return engine_; }
 
  private:
-  SqliteEngine& engine_;
+  RecordEngine& engine_;
   uint8_t pb_[kPositionBlockSize] = {};
 };
 
@@ -140,7 +281,24 @@ std::optional<std::string> readSpecFromDictionary(const std::string& path, std::
   return content->substr(2, size_t(n));
 }
 
-int commandCreate(SqliteEngine& engine, const std::vector<std::string>& args) {
+// Creates file with the layout (a Create data buffer), replacing one that
+// exists when replace: 0, or 1 once the message is out.
+int createFile(RecordEngine& engine, const DataFile& file, std::string layout, bool replace) {
+  layout.resize(std::max<size_t>(layout.size(), 1536), ' ');
+  uint32_t length = uint32_t(layout.size());
+  std::string name = file.path;
+  name.resize(256, '\0');
+  uint8_t pb[kPositionBlockSize] = {};
+  int16_t st = engine.call(op::kCreate, pb, reinterpret_cast<uint8_t*>(layout.data()), length,
+                           reinterpret_cast<uint8_t*>(name.data()), int(file.path.size()), replace ? 0 : -1);
+  if (st == status::kFileLocked)
+    return failed("cannot create " + file.shown + ": " + statusText(st) +
+                  ": another process has the file open; end it and try again");
+  if (st) return failed("cannot create " + file.shown + ": " + statusText(engine, st));
+  return 0;
+}
+
+int commandCreate(Tool& tool, const std::vector<std::string>& args) {
   std::vector<std::string> plain;
   bool replace = false;
   for (const std::string& a : args) {
@@ -149,31 +307,22 @@ int commandCreate(SqliteEngine& engine, const std::vector<std::string>& args) {
     else plain.push_back(a);
   }
   if (plain.empty() || plain.size() > 2) return usage("create needs DATAFILE [DICTIONARY]");
-  std::string path = dataFileName(plain[0]);
+  DataFile file;
+  if (int rc = tool.locate(plain[0], file)) return rc;
   std::string dictionary;
   if (plain.size() == 2) {
     dictionary = plain[1];
   } else {
     const char* root = std::getenv("TAVROOT");
     if (!root) return usage("create: give the dictionary or set TAVROOT");
-    dictionary = std::string(root) + "ddf\\" + splitDataFileName(plain[0]).base + ".xdf";
+    dictionary = std::string(root) + "ddf\\" + splitDataFileName(file.path).base + ".xdf";
   }
   std::string error;
   std::optional<std::string> fileSpec = readSpecFromDictionary(dictionary, error);
   if (!fileSpec) return failed(error);
-  std::string data = *fileSpec;
-  data.resize(std::max<size_t>(data.size(), 1536), ' ');
-  uint32_t length = uint32_t(data.size());
-  std::string name = path;
-  uint8_t pb[kPositionBlockSize] = {};
-  name.resize(256, '\0');
-  int16_t st = engine.call(op::kCreate, pb, reinterpret_cast<uint8_t*>(data.data()), length,
-                           reinterpret_cast<uint8_t*>(name.data()), int(path.size()), replace ? 0 : -1);
-  if (st == status::kFileLocked)
-    return failed("cannot create " + path + ": " + statusText(st) +
-                  ": another process has the file open; end it and try again");
-  if (st) return failed("cannot create " + path + ": " + statusText(st));
-  std::printf("created %s from %s\n", path.c_str(), dictionary.c_str());
+  std::unique_ptr<RecordEngine> engine = tool.engineFor(file);
+  if (int rc = createFile(*engine, file, *fileSpec, replace)) return rc;
+  std::printf("created %s from %s\n", file.shown.c_str(), dictionary.c_str());
   return 0;
 }
 
@@ -203,22 +352,32 @@ const char* typeName(uint8_t type) {
   }
 }
 
-int openFile(File& file, const std::string& path) {
-  int16_t st = file.open(path);
-  if (st) return failed("cannot open " + path + ": " + statusText(st));
+int openFile(File& file, const DataFile& name) {
+  int16_t st = file.open(name.path);
+  if (st) return failed("cannot open " + name.shown + ": " + statusText(file.engine(), st));
   return 0;
 }
 
-int commandStat(SqliteEngine& engine, const std::vector<std::string>& args) {
+// Opens the file and reads its statistics (the creation layout with the
+// number of records at offset 6): 0, or 1 once the message is out.
+int openWithStat(File& file, const DataFile& name, std::string& stat, FileSpec& fileSpec) {
+  if (int rc = openFile(file, name)) return rc;
+  if (int16_t st = file.stat(stat)) return failed("stat " + name.shown + ": " + statusText(file.engine(), st));
+  if (int16_t st = parseFileSpec(stat, fileSpec))
+    return failed(name.shown + ": unreadable statistics: " + statusText(st));
+  return 0;
+}
+
+int commandStat(Tool& tool, const std::vector<std::string>& args) {
   if (args.size() != 1) return usage("stat needs DATAFILE");
-  std::string path = dataFileName(args[0]);
-  File file(engine);
-  if (int rc = openFile(file, path)) return rc;
+  DataFile name;
+  if (int rc = tool.locate(args[0], name)) return rc;
+  std::unique_ptr<RecordEngine> engine = tool.engineFor(name);
+  File file(*engine);
   std::string stat;
-  if (int16_t st = file.stat(stat)) return failed("stat " + path + ": " + statusText(st));
   FileSpec fileSpec;
-  if (int16_t st = parseFileSpec(stat, fileSpec)) return failed("unreadable statistics: " + statusText(st));
-  std::printf("file %s\n", path.c_str());
+  if (int rc = openWithStat(file, name, stat, fileSpec)) return rc;
+  std::printf("file %s\n", name.shown.c_str());
   std::printf("records %u\nrecord length %u%s\npage size %u\nfile flags 0x%04X\nkeys %zu\n",
               readLe32(stat.data() + 6), fileSpec.recordLength, fileSpec.variableLength() ? " (variable)" : "",
               fileSpec.pageSize, fileSpec.fileFlags, fileSpec.keys.size());
@@ -255,7 +414,7 @@ std::string hexLines(const std::string& record) {
   return out;
 }
 
-int commandDump(SqliteEngine& engine, const std::vector<std::string>& args) {
+int commandDump(Tool& tool, const std::vector<std::string>& args) {
   std::string name;
   int16_t keyNumber = 0;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -265,11 +424,14 @@ int commandDump(SqliteEngine& engine, const std::vector<std::string>& args) {
     else return usage("dump needs one DATAFILE");
   }
   if (name.empty()) return usage("dump needs DATAFILE");
-  std::string path = dataFileName(name);
-  File file(engine);
-  if (int rc = openFile(file, path)) return rc;
+  DataFile dataFile;
+  if (int rc = tool.locate(name, dataFile)) return rc;
+  const std::string& path = dataFile.shown;
+  std::unique_ptr<RecordEngine> engine = tool.engineFor(dataFile);
+  File file(*engine);
   std::string stat;
-  if (int16_t st = file.stat(stat)) return failed("stat " + path + ": " + statusText(st));
+  FileSpec fileSpec;
+  if (int rc = openWithStat(file, dataFile, stat, fileSpec)) return rc;
   std::printf("# xtdata dump of %s, %u records, key %d\n", path.c_str(), readLe32(stat.data() + 6), keyNumber);
   std::string key;
   int16_t operation = op::kGetFirst;
@@ -279,7 +441,7 @@ int commandDump(SqliteEngine& engine, const std::vector<std::string>& args) {
     uint32_t length = uint32_t(data.size());
     int16_t st = file.call(operation, data, length, key, keyNumber);
     if (st == status::kEndOfFile) break;
-    if (st) return failed("reading " + path + ": " + statusText(st));
+    if (st) return failed("reading " + path + ": " + statusText(*engine, st));
     std::string record = data.substr(0, length);
     std::string pos(1536, '\0');
     uint32_t posLength = 1536;
@@ -327,20 +489,21 @@ bool parseDump(const std::string& text, std::vector<std::string>& records, std::
   return true;
 }
 
-int commandLoad(SqliteEngine& engine, const std::vector<std::string>& args) {
+int commandLoad(Tool& tool, const std::vector<std::string>& args) {
   if (args.size() != 2) return usage("load needs DATAFILE DUMPFILE");
-  std::string path = dataFileName(args[0]);
+  DataFile dataFile;
+  if (int rc = tool.locate(args[0], dataFile)) return rc;
+  const std::string& path = dataFile.shown;
   std::optional<std::string> text = disk().readWholeFile(args[1]);
   if (!text) return failed("cannot read " + args[1]);
   std::vector<std::string> records;
   std::string error;
   if (!parseDump(*text, records, error)) return failed(args[1] + ": " + error);
-  File file(engine);
-  if (int rc = openFile(file, path)) return rc;
+  std::unique_ptr<RecordEngine> engine = tool.engineFor(dataFile);
+  File file(*engine);
   std::string stat;
-  if (int16_t st = file.stat(stat)) return failed("stat " + path + ": " + statusText(st));
   FileSpec fileSpec;
-  (void)parseFileSpec(stat, fileSpec);
+  if (int rc = openWithStat(file, dataFile, stat, fileSpec)) return rc;
   int loaded = 0;
   for (size_t i = 0; i < records.size(); ++i) {
     std::string data = records[i];
@@ -352,7 +515,7 @@ int commandLoad(SqliteEngine& engine, const std::vector<std::string>& args) {
     std::string key;
     int16_t st = file.call(op::kInsert, data, length, key, 0);
     if (st)
-      return failed("record " + std::to_string(i + 1) + ": " + statusText(st) + " (" +
+      return failed("record " + std::to_string(i + 1) + ": " + statusText(*engine, st) + " (" +
                     std::to_string(loaded) + " loaded)");
     ++loaded;
   }
@@ -454,15 +617,122 @@ int commandDictionary(const std::vector<std::string>& args) {
   return 0;
 }
 
-int commandOwner(const std::vector<std::string>& args) {
+int commandOwner(Tool& tool, const std::vector<std::string>& args) {
   if (args.size() != 2) return usage("owner needs DATAFILE and NAME, --program or --clear");
-  std::string path = dataFileName(args[0]);
   std::string owner = args[1];
   if (owner == "--clear") owner.clear();
-  else if (owner == "--program") owner = dataFileOwnerName().substr(0, 4);
+  else if (owner == "--program") owner = programOwnerName();
   else if (owner.rfind("--", 0) == 0) return usage("owner: unknown option " + owner);
-  if (int16_t st = SqliteEngine::setOwnerName(path, owner)) return failed(path + ": " + statusText(st));
-  std::printf(owner.empty() ? "owner name of %s cleared\n" : "owner name of %s set\n", path.c_str());
+  DataFile file;
+  if (int rc = tool.locate(args[0], file)) return rc;
+  std::string reason;
+  if (int16_t st = tool.setOwnerName(file, owner, reason))
+    return failed(file.shown + ": " + statusText(st) + (reason.empty() ? "" : ": " + reason));
+  std::printf(owner.empty() ? "owner name of %s cleared\n" : "owner name of %s set\n", file.shown.c_str());
+  return 0;
+}
+
+// The layout of a Stat answer as a Create takes it: the number of records
+// in it is no part of the layout.
+std::string creationLayout(std::string stat) {
+  writeLe32(stat.data() + 6, 0);
+  return stat;
+}
+
+// A key that leaves out the records whose value is null.
+bool keyLeavesOutNulls(const KeySpec& key) {
+  for (const SegmentSpec& s : key.segments)
+    if (s.flags & (keyflag::kNullAll | keyflag::kNullAny)) return true;
+  return false;
+}
+
+int commandCopy(Tool& tool, const std::vector<std::string>& args) {
+  std::vector<std::string> plain;
+  int16_t keyNumber = 0;
+  bool replace = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--key" && i + 1 < args.size()) keyNumber = int16_t(std::atoi(args[++i].c_str()));
+    else if (args[i] == "--replace") replace = true;
+    else if (args[i].rfind("--", 0) == 0) return usage("copy: unknown option " + args[i]);
+    else plain.push_back(args[i]);
+  }
+  if (plain.size() != 2) return usage("copy needs FROM and TO");
+  DataFile from, to;
+  if (int rc = tool.locate(plain[0], from)) return rc;
+  if (int rc = tool.locate(plain[1], to)) return rc;
+  if (Tool::sameFile(from, to)) return failed(from.shown + " and " + to.shown + " are the same file");
+
+  std::unique_ptr<RecordEngine> fromEngine = tool.engineFor(from);
+  File source(*fromEngine);
+  std::string stat;
+  FileSpec fileSpec;
+  if (int rc = openWithStat(source, from, stat, fileSpec)) return rc;
+  if (keyNumber < 0 || size_t(keyNumber) >= fileSpec.keys.size())
+    return usage(from.shown + " has no key " + std::to_string(keyNumber));
+  if (keyLeavesOutNulls(fileSpec.keys[size_t(keyNumber)]))
+    return failed("key " + std::to_string(keyNumber) + " of " + from.shown +
+                  " leaves out the records whose value is null; copy by a key that does not (--key N)");
+  const std::string layout = creationLayout(stat);
+  const uint32_t records = readLe32(stat.data() + 6);
+  // A file that opens with the program's owner name has that name or none;
+  // an open without a name tells which.
+  const bool owned = File(*fromEngine).open(from.path, "") == status::kOwnerName;
+
+  // TO is looked at through an engine of its own, gone before TO is
+  // created: a file this process holds open is never replaced.
+  bool exists = false;
+  {
+    std::unique_ptr<RecordEngine> probe = tool.engineFor(to);
+    File target(*probe);
+    int16_t st = target.open(to.path);
+    if (st == status::kOk) {
+      exists = true;
+      std::string toStat;
+      if (int16_t s = target.stat(toStat)) return failed("stat " + to.shown + ": " + statusText(*probe, s));
+      if (creationLayout(toStat) != layout)
+        return failed(to.shown + " exists with another layout than " + from.shown + " (xtdata stat shows both): " +
+                      "nothing copied");
+    } else if (st != status::kFileNotFound) {
+      return failed("cannot open " + to.shown + ": " + statusText(*probe, st));
+    }
+  }
+  std::unique_ptr<RecordEngine> toEngine = tool.engineFor(to);
+  if (!exists || replace) {
+    if (int rc = createFile(*toEngine, to, layout, exists)) return rc;
+    std::string reason;
+    if (owned) {
+      if (int16_t st = tool.setOwnerName(to, programOwnerName(), reason))
+        return failed("owner name of " + to.shown + ": " + statusText(st) + (reason.empty() ? "" : ": " + reason));
+    }
+  }
+  File target(*toEngine);
+  if (int rc = openFile(target, to)) return rc;
+
+  std::string key;
+  int16_t operation = op::kGetFirst;
+  uint32_t copied = 0;
+  for (;; operation = op::kGetNext) {
+    std::string data(65535, ' ');
+    uint32_t length = uint32_t(data.size());
+    int16_t st = source.call(operation, data, length, key, keyNumber);
+    if (st == status::kEndOfFile) break;
+    if (st)
+      return failed("reading " + from.shown + ": " + statusText(*fromEngine, st) + " (" + std::to_string(copied) +
+                    " records copied into " + to.shown + ")");
+    data.resize(length);
+    std::string scratch;
+    if (int16_t ist = target.call(op::kInsert, data, length, scratch, 0)) {
+      std::fprintf(stderr, "xtdata: record @%u of %s:\n%s", source.position(), from.shown.c_str(),
+                   hexLines(data).c_str());
+      return failed("inserting into " + to.shown + ": " + statusText(*toEngine, ist) + " (" +
+                    std::to_string(copied) + " records copied)");
+    }
+    ++copied;
+  }
+  if (copied != records)
+    return failed(from.shown + " held " + std::to_string(records) + " records and " + std::to_string(copied) +
+                  " were copied into " + to.shown + " (records added or deleted meanwhile)");
+  std::printf("%u records copied from %s into %s\n", copied, from.shown.c_str(), to.shown.c_str());
   return 0;
 }
 
@@ -476,14 +746,24 @@ int main(int argc, char** argv) {
     std::fputs(xt::kHelp, stdout);
     return 0;
   }
+  std::string server;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--server") continue;
+    if (i + 1 >= args.size() || args[i + 1].empty()) return xt::usage("--server needs a connection string");
+    server = args[i + 1];
+    args.erase(args.begin() + std::ptrdiff_t(i), args.begin() + std::ptrdiff_t(i) + 2);
+    break;
+  }
+  if (args.empty()) return xt::usage("no command");
   std::string command = args[0];
   args.erase(args.begin());
-  xt::SqliteEngine engine;
-  if (command == "create") return xt::commandCreate(engine, args);
-  if (command == "stat") return xt::commandStat(engine, args);
-  if (command == "dump") return xt::commandDump(engine, args);
-  if (command == "load") return xt::commandLoad(engine, args);
+  xt::Tool tool(server);
+  if (command == "create") return xt::commandCreate(tool, args);
+  if (command == "stat") return xt::commandStat(tool, args);
+  if (command == "dump") return xt::commandDump(tool, args);
+  if (command == "load") return xt::commandLoad(tool, args);
+  if (command == "copy") return xt::commandCopy(tool, args);
   if (command == "dictionary") return xt::commandDictionary(args);
-  if (command == "owner") return xt::commandOwner(args);
+  if (command == "owner") return xt::commandOwner(tool, args);
   return xt::usage("unknown command " + command);
 }

@@ -526,6 +526,16 @@ class PgBackend : public DataStoreBackend {
     return st;
   }
 
+  int16_t setOwnerName(const std::string& name, const std::string& owner) {
+    if (int16_t st = ensureConnected()) return st;
+    const PgParam value = owner.empty() ? PgParam::none() : PgParam::bytes(owner);
+    PgRows rows;
+    if (int16_t st = conn_.run("UPDATE xt_files SET owner = $2::bytea WHERE name = $1::text RETURNING 1",
+                               {PgParam::text(identity(name)), value}, rows))
+      return st;
+    return rows.count() > 0 ? status::kOk : status::kFileNotFound;
+  }
+
   // The server's (or libpq's) words on the last failure.
   std::string lastError() const override { return conn_.lastError(); }
 
@@ -618,5 +628,9 @@ PgEngine::~PgEngine() = default;
 int16_t PgEngine::connect() { return static_cast<PgBackend&>(backend()).connect(); }
 
 uint64_t PgEngine::roundTrips() const { return connection_->roundTrips(); }
+
+int16_t PgEngine::setOwnerName(const std::string& path, const std::string& owner) {
+  return static_cast<PgBackend&>(backend()).setOwnerName(path, owner);
+}
 
 }  // namespace xt

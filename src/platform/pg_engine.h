@@ -39,6 +39,10 @@ class PgEngine : public StoreEngine {
   [[nodiscard]] int16_t connect();
   // Round trips made to the server so far.
   uint64_t roundTrips() const;
+  // Sets or clears (empty) the owner name stored for the table of path.
+  // Returns a status (12 no such table, 95 the server cannot be reached).
+  // Files this engine has open keep the name they were opened with.
+  [[nodiscard]] int16_t setOwnerName(const std::string& path, const std::string& owner);
 
  private:
   PgConnection* connection_;  // owned by the backend
