@@ -156,7 +156,9 @@ grep -q "^3 records copied from Operador.dat into server:operador.dat" out.txt |
 
 # From here on Vexa.ini names the server. The table has the file's layout
 # and records, in the same key order (the positions are new).
-printf '\n[Dades]\nServidor=%s\n' "$server" >> Vexa.ini
+# (the demo's Vexa.ini has the [Dades] section, with the key commented out)
+sed -i "/^\[Dades\]/a Servidor=$server" Vexa.ini
+grep -aq "^Servidor=" Vexa.ini || fail "no [Dades] section in the demo's Vexa.ini"
 "$x" stat Operador | tail -n +2 > local.txt
 "$x" stat server:Operador | tail -n +2 | diff local.txt - >/dev/null || fail "the server's layout"
 [ "$(records Operador)" = "$(records server:Operador)" ] || fail "the server's records"
