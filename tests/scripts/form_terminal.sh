@@ -19,10 +19,23 @@ command -v openssl >/dev/null || { echo "openssl is not installed"; exit 1; }
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 work=$(mktemp -d)
 sock="xt-form-$$"
+# The PostgreSQL server of the test run, or one of the script's own.
+pg_dir=${XT_PG_DIR:-}
 printf 'set -g status off\n' >"$work/tmux.conf"
 tm() { tmux -u -L "$sock" -f "$work/tmux.conf" "$@"; }
-cleanup() { tm kill-server 2>/dev/null; rm -rf "$work"; }
+cleanup() {
+  tm kill-server 2>/dev/null
+  [ -z "$pg_base" ] || psql "$pg_base" -qc "DROP SCHEMA IF EXISTS form_terminal_$$ CASCADE" 2>/dev/null
+  [ -n "${XT_PG_DIR:-}" ] || bash "$source_dir/scripts/pg-test-server.sh" stop "$work/pg" >/dev/null 2>&1
+  rm -rf "$work"
+}
+pg_base=
 trap cleanup EXIT
+if [ -z "$pg_dir" ]; then
+  pg_dir=$work/pg
+  bash "$source_dir/scripts/pg-test-server.sh" start "$pg_dir" >/dev/null || { echo "no PostgreSQL test server started"; exit 1; }
+fi
+pg_base=$(cat "$pg_dir/conninfo") || { echo "no connection string in $pg_dir/conninfo"; exit 1; }
 
 # Each scenario runs in a subshell: fail ends the scenario, shows the
 # screens of its terminals and counts as one failure.
@@ -47,6 +60,20 @@ open_terminal() {
   tm new-session -d -s "$1" -x 80 -y 25 "bash --norc --noprofile -i" || fail "tmux did not start"
   tm send-keys -t "$1" "PS1='SH> '" Enter
   wait_screen "$1" "SH>"
+}
+
+# A new terminal on a host of its own, named $2: the shell runs in a UTS
+# namespace of its own (inside a user namespace when not run as root).
+open_terminal_on_host() {
+  local ns="unshare --uts"
+  [ "$(id -u)" = 0 ] || ns="unshare --user --map-root-user --uts"
+  tm kill-session -t "$1" 2>/dev/null
+  tm new-session -d -s "$1" -x 80 -y 25 "$ns sh -c 'hostname $2 && exec bash --norc --noprofile -i'" ||
+    fail "tmux did not start"
+  tm send-keys -t "$1" "PS1='SH> '" Enter
+  wait_screen "$1" "SH>"
+  tm send-keys -t "$1" "hostname" Enter
+  wait_screen "$1" "$2" || fail "the terminal is not on host $2"
 }
 
 # Starts the form in terminal $1 on installation $2 with session directory
@@ -144,15 +171,25 @@ fresh_install() {
   echo "$work/$1"
 }
 
+# The installation's operator file as xtdata dumps it: on the disk, or on
+# the server that its Vexa.ini names.
+dump_operators() {
+  if grep -aq '^Servidor=' "$1/Vexa.ini"; then
+    (cd "$1" && TAVROOT="$1/" "$xtdata" dump server:Operador)
+  else
+    "$xtdata" dump "$1/Operador"
+  fi
+}
+
 # "text|level" of operator $2 (level as the hex byte), nothing when absent.
 record() {
-  "$xtdata" dump "$1/Operador" 2>/dev/null | awk -v code="$2" '
+  dump_operators "$1" 2>/dev/null | awk -v code="$2" '
     /^@/ { c = ""; t = "" }
     /^0000:/ { c = substr($0, 56, 8); t = substr($0, 64, 8); sub(/ +$/, "", c) }
     /^0010:/ { if (c == code) print t "|" $2 }'
 }
 codes() {
-  "$xtdata" dump "$1/Operador" 2>/dev/null | awk '/^0000:/ { c = substr($0, 56, 8); sub(/ +$/, "", c); print c }' | tr '\n' ' '
+  dump_operators "$1" 2>/dev/null | awk '/^0000:/ { c = substr($0, 56, 8); sub(/ +$/, "", c); print c }' | tr '\n' ' '
 }
 expect_record() {
   local got; got=$(record "$1" "$2")
@@ -722,6 +759,103 @@ signals() {
   done
 }
 
+# The installation's data on a PostgreSQL server (a schema of the
+# scenario's own on the test server): the demo's operators moved there
+# with xtdata copy, the disk file taken away, Vexa.ini naming the server.
+# Create, browse, edit and delete as on the disk; then a terminal on
+# another host waits for the record the first one is editing.
+on_the_server() {
+  local inst conn message="FITXER BLOQUEJAT. ESPEREU UN MOMENT O POLSEU [ESC] PER A EIXIR."
+  inst=$(fresh_install server) || exit 1
+  psql "$pg_base" -qc "CREATE SCHEMA form_terminal_$$" || fail "no schema on the test server"
+  conn="$pg_base application_name=form_terminal options='-c search_path=form_terminal_$$'"
+  (cd "$inst" && TAVROOT="$inst/" "$xtdata" --server "$conn" copy Operador server:Operador >/dev/null) ||
+    fail "the operators were not copied to the server"
+  rm "$inst/Operador.dat"
+  printf 'Servidor=%s\r\n' "$conn" >>"$inst/Vexa.ini"
+  [ "$(codes "$inst")" = "ADMIN JORDI MARIA NURIA PERE " ] || fail "operators on the server: $(codes "$inst")"
+  cp -r "$inst/sessio" "$inst/sessio2"
+
+  open_terminal a
+  run_form a "$inst"
+  typed a PAU
+  keys a Enter
+  in_group2 a
+  expect_record "$inst" PAU "        |00" "created on leaving group 1"
+  typed a "Pau V"
+  keys a Enter
+  wait_row a 8 "◄GENERAL   ►" "level field"
+  keys a Right
+  keys a Enter
+  in_group1 a "after storing PAU"
+  expect_record "$inst" PAU "Pau V   |01" "stored"
+  expect_htpasswd "$inst" PAU >/dev/null
+
+  keys a F4
+  wait_row a 3 "╔Codi      Text      Nivell═════════╗" "list title"
+  expect_row a 7 "                       ║NURIA     Núria S   RESTRINGIT     ║"
+  expect_row a 8 "    Nivell d'accés:    ║PAU       Pau V     RESTRINGIT     ║"
+  expect_row a 9 "                       ║PERE      Pere T    GENERAL        ║"
+  keys a Down Down
+  for i in $(seq 50); do row_colours a 6 | grep -qF $'\e[30m\e[106mMARIA     Maria P' && break; sleep 0.05; done
+  keys a Enter
+  wait_row_not a 3 "╔" "list closed"
+  expect_row a 4 "    Codi d'operador:      MARIA"
+  keys a Enter
+  in_group2 a
+  wait_row a 6 "Text de l'operador:   Maria P"
+  keys a C-y
+  typed a "Maria Q"
+  keys a Enter
+  wait_row a 8 "◄GENERAL   ►"
+  keys a Enter
+  in_group1 a "after storing MARIA"
+  expect_record "$inst" MARIA "Maria Q |00" "edited"
+
+  typed a PERE
+  keys a Enter
+  in_group2 a
+  keys a F8
+  wait_row a 12 "Voleu esborrar aquest operador? ◄NO►" "confirmation"
+  typed a S
+  keys a Enter
+  in_group1 a "after deleting"
+  [ -z "$(record "$inst" PERE)" ] || fail "PERE is still on the server"
+  expect_no_htpasswd "$inst" PERE
+  expect_log "$inst" "$log_insert$log_update$log_update"
+  [ ! -e "$inst/Operador.dat" ] || fail "a data file was made on the disk"
+
+  # A terminal on another host asks for JORDI while the first edits him;
+  # it waits until the first stores, then gets the record as stored.
+  typed a JORDI
+  keys a Enter
+  in_group2 a
+  wait_row a 6 "Jordi R"
+  open_terminal_on_host b otherhost
+  run_form b "$inst" "$inst/sessio2/"
+  typed b JORDI
+  keys b Enter
+  wait_row b 22 "│ $message │" "the other host waits"
+  expect_locks "$inst" "K JORDI/" "first terminal editing"
+  [ "$(head -c 15 "$inst/LOCKS/Operador.lck" | sed 's/ *$//')" != otherhost ] ||
+    fail "the waiting host holds the lock"
+  keys a C-y
+  typed a "Jordi X"
+  keys a Enter Enter
+  in_group1 a "first terminal stored"
+  in_group2 b "the other host got the record"
+  wait_row b 6 "Text de l'operador:   Jordi X"
+  expect_locks "$inst" "K JORDI/" "the other host editing"
+  grep -aq otherhost "$inst/LOCKS/Operador.lck" || fail "the lock record does not name the other host"
+  keys b Escape
+  in_group1 b
+  expect_locks "$inst" "" "both done"
+  expect_record "$inst" JORDI "Jordi X |01"
+  leave_form a
+  leave_form b
+  [ "$(codes "$inst")" = "ADMIN JORDI MARIA NURIA PAU " ] || fail "operators at the end: $(codes "$inst")"
+}
+
 started=$SECONDS
 scenario "create" create_operator
 scenario "browse and edit" browse_and_edit
@@ -735,6 +869,7 @@ scenario "two terminals" two_terminals
 scenario "signals" signals
 scenario "relative TAVROOT and TAVTMP" relative_root
 scenario "SIGTERM while waiting for the intranet lock" wait_for_intranet_lock
+scenario "on the database server" on_the_server
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures scenario(s) failed"
