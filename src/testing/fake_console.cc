@@ -4,12 +4,16 @@ namespace xt {
 
 InputEvent FakeConsole::readEvent(int timeoutMs) {
   flush();
-  if (timeoutMs == 0 && (script_.empty() ? !typeAhead_ : waitOnly_.front())) return InputEvent{};
-  if (!script_.empty()) {
+  for (;;) {
+    if (timeoutMs == 0 && (script_.empty() ? !typeAhead_ : waitOnly_.front())) return InputEvent{};
+    if (script_.empty()) break;
     InputEvent e = script_.front();
+    std::function<void()> action = std::move(actions_.front());
     script_.pop_front();
     waitOnly_.pop_front();
-    return e;
+    actions_.pop_front();
+    if (!action) return e;
+    action();
   }
   if (++dryReads_ > dryLimit_) throw ScriptExhausted{};
   InputEvent esc;
@@ -24,6 +28,7 @@ void FakeConsole::pushKey(int16_t key) {
   e.key = key;
   script_.push_back(e);
   waitOnly_.push_back(!typeAhead_);
+  actions_.emplace_back();
 }
 
 void FakeConsole::pushKeys(std::initializer_list<int16_t> keys) {
@@ -42,11 +47,19 @@ void FakeConsole::pushClick(int row, int column, int button) {
   e.column = static_cast<int16_t>(column);
   script_.push_back(e);
   waitOnly_.push_back(!typeAhead_);
+  actions_.emplace_back();
 }
 
 void FakeConsole::pushIdle() {
   script_.push_back(InputEvent{});
   waitOnly_.push_back(!typeAhead_);
+  actions_.emplace_back();
+}
+
+void FakeConsole::pushAction(std::function<void()> action) {
+  script_.push_back(InputEvent{});
+  waitOnly_.push_back(!typeAhead_);
+  actions_.push_back(std::move(action));
 }
 
 std::string FakeConsole::text(int top, int left, int bottom, int right) const {

@@ -38,6 +38,9 @@ class FakeConsole : public Console {
   void pushClick(int row, int column, int button = 1);
   // A "no key" answer (readEvent returns an empty event once).
   void pushIdle();
+  // Something the test does at this point of the script (the server going
+  // away, another terminal's change): run when the program reads past it.
+  void pushAction(std::function<void()> action);
   size_t pendingEvents() const { return script_.size(); }
   // After this many events past the end of the script, the next read throws
   // ScriptExhausted instead of answering Esc (a test safety net).
@@ -64,6 +67,7 @@ class FakeConsole : public Console {
  private:
   std::deque<InputEvent> script_;
   std::deque<bool> waitOnly_;  // per scripted event: not typed ahead
+  std::deque<std::function<void()>> actions_;  // per scripted event: run instead of it
   bool typeAhead_ = true;
   bool mouse_ = true;
   bool mouseEnabled_ = false;

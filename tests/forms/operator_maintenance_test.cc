@@ -24,7 +24,9 @@
 #include "lists/browse_list.h"
 #include "platform/files.h"
 #include "platform/key_codes.h"
+#include "platform/pg_connection.h"
 #include "startup/program.h"
+#include "testing/pg_test_server.h"
 #include "testing/test_program.h"
 #include "../platform/engine_kinds.h"
 #include "../platform/engine_test_util.h"
@@ -604,6 +606,66 @@ TEST_P(OperatorFormTest, StoreOrDeleteTheFileRefusesIsReported) {
   }
   EXPECT_EQ(pauLines, 1);
   EXPECT_TRUE(heldLocks().empty());
+}
+
+// On the server only: the server ends the terminal's connection while an
+// operator is being edited. The store fails with the server's reason, the
+// pass is given up as Esc would give it up, and the next code is read over
+// a new connection.
+class ServerFormTest : public OperatorFormTest {};
+INSTANTIATE_TEST_SUITE_P(Engines, ServerFormTest, ::testing::Values(EngineKind::Postgres), testutil::engineKindName);
+
+TEST_P(ServerFormTest, ALostConnectionFailsTheStoreAndTheNextCodeConnectsAgain) {
+  code("PAU");
+  text("OLD");
+  runForm();
+
+  struct MessageConsole : FakeConsole {
+    void discardInput() override { screens.push_back(dump()); }
+    std::vector<std::string> screens;
+  } terminal;
+  terminal.setTypeAhead(false);
+  Program program(terminal, t.system(), t.fs(), t.engine());
+  program.settings = p().settings;
+  for (const char* typed : {"LOST", "NEW"}) {
+    terminal.pushKey(kClear);
+    terminal.pushText("PAU");
+    terminal.pushKey(key::kEnter);
+    terminal.pushKey(kClear);
+    terminal.pushText(typed);
+    terminal.pushKey(key::kEnter);
+    if (std::string(typed) == "LOST") {
+      terminal.pushAction([&] {
+        PgConnection admin(testServerConninfo(), 5000);
+        ASSERT_EQ(admin.connect(), 0) << admin.lastError();
+        ASSERT_EQ(admin.execute("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = '" +
+                                engines_.schema() + "'"),
+                  0);
+      });
+      terminal.pushKey(key::kEnter);
+      terminal.pushKey('x');  // takes the message off
+    } else {
+      terminal.pushKey(key::kEnter);
+    }
+  }
+  terminal.pushKey(key::kEsc);
+  OperatorMaintenance form(program.entry, program.data, program.browse);
+  ASSERT_TRUE(runOperatorForm(form).ok);
+  EXPECT_EQ(terminal.pendingEvents(), 0u);
+  ASSERT_EQ(terminal.screens.size(), 1u);
+  const std::string message = "NO ES POT ACCEDIR AL FITXER " + t.root() + "Operador (95";
+  EXPECT_NE(terminal.screens[0].find(message), std::string::npos) << terminal.screens[0];
+  EXPECT_FALSE(form.lockHeld());
+
+  auto ops = operators();
+  ASSERT_EQ(ops.size(), 1u);
+  EXPECT_EQ(textOf(ops[0]), "NEW     ");
+  int pauLines = 0;
+  for (const auto& line : passwordLines()) pauLines += line.first == "PAU";
+  EXPECT_EQ(pauLines, 1);
+  EXPECT_TRUE(heldLocks().empty());
+  // The failed update is logged with its status.
+  EXPECT_EQ(dbLog(), logLine(52, 2, 0) + logLine(52, 3, 0) + logLine(52, 3, 95) + logLine(52, 3, 0));
 }
 
 // A host of its own for this (child) process: a new UTS namespace with

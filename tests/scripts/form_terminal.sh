@@ -856,6 +856,24 @@ on_the_server() {
   [ "$(codes "$inst")" = "ADMIN JORDI MARIA NURIA PAU " ] || fail "operators at the end: $(codes "$inst")"
 }
 
+# A server that cannot be reached at start: the open-failure message with
+# the server's reason, on the screen and on standard error, and exit code 1.
+server_unreachable() {
+  local inst; inst=$(fresh_install noserver) || exit 1
+  rm -f "$inst"/Operador.dat*
+  printf 'Servidor=host=127.0.0.1 port=1 connect_timeout=5\r\n' >>"$inst/Vexa.ini"
+  open_terminal a
+  tm send-keys -t a -l "clear; TAVROOT=$inst/ TAVTMP=$inst/sessio/ $xtancar 2>$work/noserver.err; echo EXIT=\$?"
+  tm send-keys -t a Enter
+  wait_screen a "NO ES POT ACCEDIR AL FITXER $inst/Operador (95"
+  keys a Enter
+  wait_screen a "EXIT=1"
+  grep -q "^xtancar: NO ES POT ACCEDIR AL FITXER $inst/Operador (95: .*refused" "$work/noserver.err" ||
+    fail "standard error: $(cat "$work/noserver.err")"
+  [ ! -e "$inst/Operador.dat" ] || fail "a data file was made on the disk"
+  tm kill-session -t a
+}
+
 started=$SECONDS
 scenario "create" create_operator
 scenario "browse and edit" browse_and_edit
@@ -870,6 +888,7 @@ scenario "signals" signals
 scenario "relative TAVROOT and TAVTMP" relative_root
 scenario "SIGTERM while waiting for the intranet lock" wait_for_intranet_lock
 scenario "on the database server" on_the_server
+scenario "database server unreachable" server_unreachable
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures scenario(s) failed"
