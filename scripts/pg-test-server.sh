@@ -110,7 +110,7 @@ CONF
   "$bin/pg_isready" -q -h 127.0.0.1 -p "$port" -t 30 || fail "the server does not accept connections"
 
   "$bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$home" -p "$port" -U postgres -d postgres \
-    -c "create role $role login createdb" -c "create database $database owner $role" \
+    -c "create role $role login createdb createrole" -c "create database $database owner $role" \
     >/dev/null || fail "could not create the role and the database"
 
   echo "host=127.0.0.1 port=$port dbname=$database user=$role" > "$dir/conninfo"

@@ -109,6 +109,7 @@ int16_t PgConnection::failure(pg_result* result) {
   if (result) PQclear(result);
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) return status::kServerGone;
   if (code == "23505") return status::kDuplicateKey;
+  if (code == "42501") return status::kAccessDenied;  // the role may not do it
   if (code == "55P03" || code == "40P01" || code == "40001") return status::kFileLocked;
   if (code.rfind("08", 0) == 0 || code.rfind("57P", 0) == 0) return status::kServerGone;
   return status::kIoError;

@@ -52,6 +52,7 @@ int16_t StoreEngine::call(int16_t operation, uint8_t* positionBlock, uint8_t* da
 std::string StoreEngine::lastError() const {
   switch (lastStatus_) {
     case status::kIoError:
+    case status::kAccessDenied:
     case status::kServerGone:
     case status::kNetworkFileSystem:
       return backend_->lastError();

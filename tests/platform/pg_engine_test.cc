@@ -108,5 +108,32 @@ TEST_F(PgEngineTest, ALostConnectionFailsOneOperationAndTheNextReconnects) {
   EXPECT_EQ(o.read(op::kGetEqual + 200, 0, "AAAA").status, 0);
 }
 
+// A role with no right to make tables in the schema: creating a file is
+// refused with 46 and the server's reason, and nothing is half made.
+TEST_F(PgEngineTest, ARoleThatMayNotCreateTablesGets46) {
+  PgConnection admin(testServerConninfo(), 5000);
+  ASSERT_EQ(admin.connect(), 0) << admin.lastError();
+  const std::string role = scratch_.schema() + "_reader";
+  ASSERT_EQ(admin.execute("CREATE ROLE " + role + " LOGIN; GRANT USAGE ON SCHEMA " + scratch_.schema() + " TO " + role), 0)
+      << admin.lastError();
+  {
+    // xt_files is made by the owner; the reader may only look.
+    Handle owner(*engine_);
+    ASSERT_EQ(owner.create(scratch_.path("first.dat"), specBytes(8, {key({segment(1, 4)})})), 0);
+    ASSERT_EQ(admin.execute("GRANT SELECT ON ALL TABLES IN SCHEMA " + scratch_.schema() + " TO " + role), 0);
+  }
+  {
+    PgEngine reader(scratch_.conninfo() + " user=" + role, scratch_.path(""), 500);
+    Handle h(reader);
+    EXPECT_EQ(h.create(scratch_.path("second.dat"), specBytes(8, {key({segment(1, 4)})})), status::kAccessDenied);
+    EXPECT_NE(reader.lastError().find("permission denied"), std::string::npos) << reader.lastError();
+    EXPECT_EQ(h.open(scratch_.path("second.dat")), status::kFileNotFound);
+    ASSERT_EQ(h.open(scratch_.path("first.dat")), 0);
+    EXPECT_EQ(h.insert("AAAAnope"), status::kAccessDenied);
+    EXPECT_EQ(h.reset(), 0);
+  }
+  (void)admin.execute("DROP OWNED BY " + role + "; DROP ROLE " + role);
+}
+
 }  // namespace
 }  // namespace xt
