@@ -462,22 +462,31 @@ class PgBackend : public DataStoreBackend {
 
   PgConnection& connection() { return conn_; }
 
+  // Connects (unless connected) and makes sure of xt_files and the schema
+  // on this connection; a connection that did not get that far is tried
+  // again by the next call.
   int16_t connect() {
-    if (int16_t st = conn_.connect()) return st;
-    // Made once for the installation; two terminals making it at once
-    // leave one of them to find it made.
+    if (!conn_.connected()) {
+      if (int16_t st = conn_.connect()) return st;
+    }
+    // Made once for the installation. Two terminals making it at once: the
+    // one that loses the race finds it made.
     int16_t st = conn_.execute(
         "CREATE TABLE IF NOT EXISTS xt_files (name text PRIMARY KEY, layout bytea NOT NULL, owner bytea, "
         "records bigint NOT NULL DEFAULT 0, last_id bigint NOT NULL DEFAULT 0)");
-    if (st == status::kDuplicateKey) st = status::kOk;
+    PgRows rows;
+    if (st != status::kOk && st != status::kServerGone &&
+        conn_.run("SELECT to_regclass('xt_files') IS NOT NULL", {}, rows) == status::kOk && rows.boolean(0, 0))
+      st = status::kOk;
     if (st != status::kOk) return st;
     // Advisory locks are per database: the schema goes into their class, so
     // installations kept in schemas of one database never block each other.
-    PgRows rows;
     if ((st = conn_.run("SELECT current_schema()::text", {}, rows)) != status::kOk) return st;
     schema_ = rows.count() > 0 && !rows.isNull(0, 0) ? rows.bytes(0, 0) : std::string();
+    readyGeneration_ = conn_.generation();
     return status::kOk;
   }
+
 
   std::string identity(const std::string& name) override { return pgTableName(root_, name); }
 
@@ -540,7 +549,9 @@ class PgBackend : public DataStoreBackend {
   std::string lastError() const override { return conn_.lastError(); }
 
  private:
-  int16_t ensureConnected() { return conn_.connected() ? status::kOk : connect(); }
+  int16_t ensureConnected() {
+    return conn_.connected() && conn_.generation() == readyGeneration_ ? status::kOk : connect();
+  }
 
   static int16_t fail(int16_t st) { return st; }
 
@@ -585,6 +596,7 @@ class PgBackend : public DataStoreBackend {
   PgConnection conn_;
   std::string root_;
   std::string schema_;  // where the connection's search path puts new tables
+  uint64_t readyGeneration_ = 0;  // the connection connect() saw through
   int busyTimeoutMs_;
 };
 

@@ -475,6 +475,41 @@ TEST_P(EngineTest, ReplaceWaitsForTheTerminalsThatHaveTheFileOpen) {
   EXPECT_EQ(h.read(op::kGetFirst, 0).status, status::kEndOfFile);
 }
 
+// Terminals that start together on an installation without the file (and,
+// on a server, without anything made yet): one makes it, the others find
+// it made (59), and every record each of them stores is kept.
+TEST_P(EngineTest, TerminalsCreatingTogetherKeepEveryRecord) {
+  constexpr int kTerminals = 6, kRecords = 20;
+  const std::string fileSpec = specBytes(8, {key({segment(1, 4)})});
+  const std::string p = path();
+  std::vector<pid_t> children;
+  for (int t = 0; t < kTerminals; ++t) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      auto engine = scratch_.makeEngine();
+      Handle c(*engine);
+      int16_t st = c.create(p, fileSpec);
+      if (st != 0 && st != status::kFileAlreadyExists) ::_exit(2);
+      if (c.open(p) != 0) ::_exit(3);
+      for (int i = 0; i < kRecords; ++i)
+        if (c.insert(record(std::string(1, char('A' + t)) + char('a' + i) + "..", 8)) != 0) ::_exit(4);
+      ::_exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "status " << st;
+  }
+  Handle h(*engine_);
+  ASSERT_EQ(h.open(p), 0);
+  EXPECT_EQ(readLe32(h.read(op::kStat, 0).data.data() + 6), uint32_t(kTerminals * kRecords));
+  int stored = 0;
+  for (testutil::Reply r = h.read(op::kGetFirst, 0); r.status == 0; r = h.read(op::kGetNext, 0, r.key)) ++stored;
+  EXPECT_EQ(stored, kTerminals * kRecords);
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(EngineKind::Sqlite, EngineKind::Postgres),
                          testutil::engineKindName);
 INSTANTIATE_TEST_SUITE_P(Engines, DuplicatesTest, ::testing::Values(EngineKind::Sqlite, EngineKind::Postgres),
