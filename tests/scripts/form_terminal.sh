@@ -772,7 +772,7 @@ on_the_server() {
   (cd "$inst" && TAVROOT="$inst/" "$xtdata" --server "$conn" copy Operador server:Operador >/dev/null) ||
     fail "the operators were not copied to the server"
   rm "$inst/Operador.dat"
-  printf 'Servidor=%s\r\n' "$conn" >>"$inst/Vexa.ini"
+  sed -i "/^\[Dades\]/a Servidor=$conn" "$inst/Vexa.ini"
   [ "$(codes "$inst")" = "ADMIN JORDI MARIA NURIA PERE " ] || fail "operators on the server: $(codes "$inst")"
   cp -r "$inst/sessio" "$inst/sessio2"
 
@@ -861,7 +861,7 @@ on_the_server() {
 server_unreachable() {
   local inst; inst=$(fresh_install noserver) || exit 1
   rm -f "$inst"/Operador.dat*
-  printf 'Servidor=host=127.0.0.1 port=1 connect_timeout=5\r\n' >>"$inst/Vexa.ini"
+  sed -i "/^\[Dades\]/a Servidor=host=127.0.0.1 port=1 connect_timeout=5" "$inst/Vexa.ini"
   open_terminal a
   tm send-keys -t a -l "clear; TAVROOT=$inst/ TAVTMP=$inst/sessio/ $xtancar 2>$work/noserver.err; echo EXIT=\$?"
   tm send-keys -t a Enter
