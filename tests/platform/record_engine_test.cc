@@ -12,6 +12,7 @@
 
 #include "engine_kinds.h"
 #include "engine_test_util.h"
+#include "testing/child_process.h"
 #include "platform/files.h"
 
 namespace xt {
@@ -41,34 +42,6 @@ class EngineTest : public ::testing::TestWithParam<EngineKind> {
   testutil::EngineScratch scratch_;
   std::unique_ptr<RecordEngine> engine_;
 };
-
-// Runs body in a child process (which makes its own engine); the child
-// tells the parent it is ready through a pipe, runs after, and then waits
-// to be killed.
-pid_t runChild(const std::function<void()>& body, const std::function<void()>& after = [] {}) {
-  int fds[2];
-  if (::pipe(fds) != 0) return -1;
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(fds[0]);
-    body();
-    char ok = 1;
-    (void)!::write(fds[1], &ok, 1);
-    after();
-    for (;;) ::pause();
-  }
-  ::close(fds[1]);
-  char ok = 0;
-  (void)!::read(fds[0], &ok, 1);
-  ::close(fds[0]);
-  return ok ? pid : -1;
-}
-
-void killChild(pid_t pid) {
-  ::kill(pid, SIGKILL);
-  int st;
-  ::waitpid(pid, &st, 0);
-}
 
 // ---- Order of every key type against a typed comparison -------------------
 

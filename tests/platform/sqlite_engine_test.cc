@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "engine_test_util.h"
+#include "testing/child_process.h"
 #include "platform/files.h"
 #include "testing/test_program.h"
 #include "testing/unprivileged.h"
@@ -116,34 +117,6 @@ TEST_F(SqliteFileTest, DataFileOnANetworkFileSystemIsRefused) {
 // The SQLite engine's own promises about its files: owner names kept in the
 // file, the files' modes, journals, readers who may not write, other SQLite
 // clients. What every engine does is tested in record_engine_test.cc.
-
-// Runs body in a child process (which makes its own engine); the child
-// tells the parent it is ready through a pipe, runs after, and then waits
-// to be killed.
-pid_t runChild(const std::function<void()>& body, const std::function<void()>& after = [] {}) {
-  int fds[2];
-  if (::pipe(fds) != 0) return -1;
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(fds[0]);
-    body();
-    char ok = 1;
-    (void)!::write(fds[1], &ok, 1);
-    after();
-    for (;;) ::pause();
-  }
-  ::close(fds[1]);
-  char ok = 0;
-  (void)!::read(fds[0], &ok, 1);
-  ::close(fds[0]);
-  return ok ? pid : -1;
-}
-
-void killChild(pid_t pid) {
-  ::kill(pid, SIGKILL);
-  int st;
-  ::waitpid(pid, &st, 0);
-}
 
 // A child holding the file's write lock (a transaction of a connection of
 // its own) until the parent tells it, through the returned descriptor, to
