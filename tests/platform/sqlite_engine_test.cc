@@ -1,3 +1,7 @@
+// The SQLite engine's own promises about its files: owner names kept in the
+// file, the files' modes, journals, readers who may not write, other SQLite
+// clients. What every engine does is tested in record_engine_test.cc.
+
 #include "platform/sqlite_engine.h"
 
 #include <gtest/gtest.h>
@@ -113,10 +117,6 @@ TEST_F(SqliteFileTest, DataFileOnANetworkFileSystemIsRefused) {
 }
 
 // ---- Record locks and other processes ---------------------------------------
-
-// The SQLite engine's own promises about its files: owner names kept in the
-// file, the files' modes, journals, readers who may not write, other SQLite
-// clients. What every engine does is tested in record_engine_test.cc.
 
 // A child holding the file's write lock (a transaction of a connection of
 // its own) until the parent tells it, through the returned descriptor, to
