@@ -350,10 +350,10 @@ std::string whereOf(Read how, bool dup) {
     case Read::First: return "k0 IS NOT NULL ORDER BY " + up + " LIMIT 1";
     case Read::Last: return "k0 IS NOT NULL ORDER BY " + down + " LIMIT 1";
     case Read::Next:
-      return dup ? "(k0, s0) > ($4::bytea, $5::int8) ORDER BY k0, s0 LIMIT 1"
+      return dup ? "k0 IS NOT NULL AND (k0, s0) > ($4::bytea, $5::int8) ORDER BY k0, s0 LIMIT 1"
                  : "k0 > $4::bytea ORDER BY k0 LIMIT 1";
     case Read::Previous:
-      return dup ? "(k0, s0) < ($4::bytea, $5::int8) ORDER BY k0 DESC, s0 DESC LIMIT 1"
+      return dup ? "k0 IS NOT NULL AND (k0, s0) < ($4::bytea, $5::int8) ORDER BY k0 DESC, s0 DESC LIMIT 1"
                  : "k0 < $4::bytea ORDER BY k0 DESC LIMIT 1";
   }
   return {};
