@@ -1059,12 +1059,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
       return it == r.counters.end() ? -1.0 : it->second.value;
     };
     const std::vector<Run>& runs = medians_.empty() ? runs_ : medians_;
-    std::printf("\n%-52s %21s %21s %21s %6s\n", "", "10th percentile (us)", "median (us)", "engine/raw", "round");
-    std::printf("%-52s %10s %10s %10s %10s %10s %10s %6s\n", "operation", "engine", "raw", "engine", "raw", "p10",
+    std::printf("\n%-60s %21s %21s %21s %6s\n", "", "10th percentile (us)", "median (us)", "engine/raw", "round");
+    std::printf("%-60s %10s %10s %10s %10s %10s %10s %6s\n", "operation", "engine", "raw", "engine", "raw", "p10",
                 "p50", "trips");
     for (const Run& r : runs)
       if (counter(r, "engine/raw_p10") >= 0)
-        std::printf("%-52s %10.1f %10.1f %10.1f %10.1f %10.2f %10.2f %6.2f\n", r.benchmark_name().c_str(),
+        std::printf("%-60s %10.1f %10.1f %10.1f %10.1f %10.2f %10.2f %6.2f\n", r.benchmark_name().c_str(),
                     counter(r, "engine_p10"), counter(r, "raw_p10"), counter(r, "engine_p50"), counter(r, "raw_p50"),
                     counter(r, "engine/raw_p10"), counter(r, "engine/raw_p50"), counter(r, "round_trips"));
     for (const Run& r : runs)
