@@ -1,7 +1,8 @@
 // The PostgreSQL record engine on the server, in two parts.
 //
 // Record operations: insert, update, delete, Get Equal, Get Next, Get
-// Previous, Get Greater or Equal, a locked read (Get Equal + 200) and Stat,
+// Previous, Get Greater or Equal, a locked read (Get Equal + 200; and one
+// while the position block holds the lock of the record before) and Stat,
 // each through the record-manager call on a PgEngine and as raw libpq
 // sending the statement the engine sends for it: the same SQL, prepared
 // once, run with PQexecPrepared and the same binary parameters, one round
@@ -460,9 +461,10 @@ class RawSide {
 
   // One record along the key (the image and sequence of the current one
   // for Next and Previous); false when there is none. kind: 0 no lock, 1
-  // a lock not waited for.
-  bool read(Read how, const std::string& image = {}, int32_t kind = 0) {
-    std::vector<Param> params = {int4(kind), text("{}"), int4(class_)};
+  // a lock not waited for; held: the ids locked already, as the engine
+  // sends them.
+  bool read(Read how, const std::string& image = {}, int32_t kind = 0, const std::string& held = "{}") {
+    std::vector<Param> params = {int4(kind), text(held), int4(class_)};
     if (how != Read::First && how != Read::Last) params.push_back(bytes(image));
     if (dup_ && (how == Read::Next || how == Read::Previous)) params.push_back(int8(sequence));
     if (!run(readName(how), params) || PQntuples(result_) == 0) return false;
@@ -762,6 +764,35 @@ void equal(benchmark::State& state, bool locked) {
 void GetEqual(benchmark::State& state) { equal(state, false); }
 void LockedRead(benchmark::State& state) { equal(state, true); }
 
+// Locked reads one after the other: the position block holds the lock of
+// the record read before, which the engine gives up once the new one is
+// locked, by a statement of its own; raw sends the same two. Files of
+// their own, so that the locks of the two sides are apart.
+void LockedReadHolding(benchmark::State& state) {
+  Sides s = ownFiles(state, "lock");
+  if (!s.engine) return;
+  EngineSide& e = *s.engine;
+  RawSide& raw = *s.raw;
+  Keys ek(recordsOf(state), 6), rk(recordsOf(state), 6);
+  int64_t held = 0;
+  runPair(
+      state, e,
+      [&](Timer& t) {
+        e.setKey(keyOf(ek.taken()));
+        return t([&] { return e.call(op::kGetEqual + op::kLockBias); }) == 0;
+      },
+      [&](Timer& t) {
+        const std::string k = keyOf(rk.taken());
+        const std::string ids = held ? "{" + std::to_string(held) + "}" : "{}";
+        return t([&] {
+          if (!raw.read(Read::Equal, k, 1, ids)) return false;
+          const bool released = held == 0 || held == raw.id || raw.unlock(held);
+          held = raw.id;
+          return released;
+        });
+      });
+}
+
 // Get Next (Previous) through the file, from the first (last) record again
 // at its end.
 void stepThrough(benchmark::State& state, bool forward) {
@@ -833,6 +864,7 @@ BENCHMARK(GetNext)->Apply(sizes);
 BENCHMARK(GetPrevious)->Apply(sizes);
 BENCHMARK(GetGreaterOrEqual)->Apply(sizes);
 BENCHMARK(LockedRead)->Apply(sizes);
+BENCHMARK(LockedReadHolding)->Apply(sizes);
 BENCHMARK(Stat)->Apply(sizes);
 
 // ---------------------------------------------------------------------------
