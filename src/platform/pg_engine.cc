@@ -125,7 +125,9 @@ class PgFile : public DataStore {
   }
 
   // One query: a row comparison on (image, sequence), which PostgreSQL
-  // walks through the key's index.
+  // walks through the key's index. The index leaves out null images, and
+  // the planner does not see that a row comparison does too: the image is
+  // said to be there, or every step would read the whole table.
   int16_t step(int key, bool forward, const std::string& image, int64_t sequence, StoredRecord& out,
                const ReadLock& lock) override {
     const size_t k = static_cast<size_t>(key);
@@ -138,7 +140,8 @@ class PgFile : public DataStore {
     std::string where;
     if (dup) {
       params.push_back(PgParam::int8(sequence));
-      where = "(" + kc + ", " + sc + ")" + op + "($4::bytea, $5::int8) ORDER BY " + kc + dir + ", " + sc + dir;
+      where = kc + " IS NOT NULL AND (" + kc + ", " + sc + ")" + op + "($4::bytea, $5::int8) ORDER BY " + kc + dir +
+              ", " + sc + dir;
     } else {
       where = kc + op + "$4::bytea ORDER BY " + kc + dir;
     }
