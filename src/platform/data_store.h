@@ -31,6 +31,9 @@ struct ReadLock {
   bool take = false;
   bool wait = false;   // another process's lock is waited for (up to the busy time)
   uint32_t owner = 0;  // the position block
+  // A single lock of the position block that the new one replaces: given
+  // up by the read once the new lock is taken (0 none, or the same record).
+  int64_t replaces = 0;
 };
 
 class DataStore {

@@ -94,6 +94,9 @@ int16_t PgConnection::connect() {
     return status::kServerGone;
   }
   ++generation_;
+  // The server's notices and warnings would go to standard error, over
+  // the form on the terminal: they are dropped (errors come with results).
+  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
   // A statement waits for another session's lock as long as a write waits
   // for another writer on the embedded engine.
   const std::string setup =

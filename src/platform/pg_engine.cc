@@ -343,16 +343,30 @@ class PgFile : public DataStore {
   // One record and, when asked, its lock, in one query: the lock is taken
   // on the record found (the inner query is not flattened into the outer
   // one, so the lock function runs for that row alone). A record this
-  // process holds already is not locked again on the server.
+  // process holds already is not locked again on the server. The single
+  // lock the new one replaces is given up in the same query, once the new
+  // one is taken.
   int16_t read(const std::string& kc, const std::string& sc, const std::string& where,
-               const std::vector<PgParam>& params, StoredRecord& out, const ReadLock& lock, int16_t none) {
+               std::vector<PgParam> params, StoredRecord& out, const ReadLock& lock, int16_t none) {
     if (int16_t st = ready()) return st;
     const std::string key = recordKey("r.id");
-    const std::string sql =
+    std::string sql =
         "SELECT r.id, r.data, r.k, r.s, CASE WHEN $1::int4 = 0 OR r.id = ANY($2::int8[]) THEN true "
         "WHEN $1::int4 = 1 THEN pg_try_advisory_lock($3::int4, " + key + ") "
-        "ELSE (SELECT true FROM (SELECT pg_advisory_lock($3::int4, " + key + ")) w) END "
+        "ELSE (SELECT true FROM (SELECT pg_advisory_lock($3::int4, " + key + ")) w) END AS locked "
         "FROM (SELECT id, data, " + kc + " AS k, " + sc + " AS s FROM " + quoted_ + " WHERE " + where + ") r";
+    const int64_t replaced = lock.take && lock.replaces && ownedBy(lock.replaces, lock.owner) ? lock.replaces : 0;
+    if (replaced) {
+      const std::string n = std::to_string(params.size() + 1), others = std::to_string(params.size() + 2);
+      sql = "SELECT q.*, CASE WHEN q.locked AND q.id <> $" + n + "::int8 AND NOT q.id = ANY($" + others +
+            "::int8[]) THEN pg_advisory_unlock($3::int4, " + recordKey("$" + n + "::int8") + ") END FROM (" + sql +
+            " OFFSET 0) q";
+      std::map<int64_t, uint32_t> heldByOthers;
+      for (const auto& [id, owner] : owners_)
+        if (owner != lock.owner) heldByOthers.emplace(id, owner);
+      params.push_back(PgParam::int8(replaced));
+      params.push_back(PgParam::text(idArray(heldByOthers)));
+    }
     PgRows rows;
     int16_t st = run(sql, params, rows);
     if (st == status::kFileLocked && lock.take) return status::kRecordLocked;  // waited the busy time
@@ -364,9 +378,8 @@ class PgFile : public DataStore {
     out.image = out.inKey ? rows.bytes(0, 2) : std::string();
     out.sequence = rows.int8(0, 3);
     if (!lock.take) return status::kOk;
-    auto it = owners_.find(out.id);
-    if (it != owners_.end()) return it->second == lock.owner ? status::kOk : status::kRecordLocked;
-    if (!rows.boolean(0, 4)) return status::kRecordLocked;
+    if (!rows.boolean(0, 4) || otherOwner(out.id, lock.owner)) return status::kRecordLocked;
+    if (replaced && out.id != replaced) owners_.erase(replaced);  // given up by the query
     owners_[out.id] = lock.owner;
     return status::kOk;
   }

@@ -243,7 +243,9 @@ int16_t SqliteFile::seekOne(int key, SeekKind how, const std::string& image, int
 
 int16_t SqliteFile::withLock(int16_t found, const StoredRecord& out, const ReadLock& lock) {
   if (found != status::kOk || !lock.take) return found;
-  return sidecar_.lockRecord(out.id, lock.owner, lock.wait);
+  int16_t st = sidecar_.lockRecord(out.id, lock.owner, lock.wait);
+  if (st == status::kOk && lock.replaces && lock.replaces != out.id) unlockRecord(lock.replaces);
+  return st;
 }
 
 int16_t SqliteFile::seek(int key, Seek how, const std::string& image, StoredRecord& out, const ReadLock& lock) {

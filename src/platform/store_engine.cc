@@ -176,7 +176,7 @@ int16_t StoreEngine::read(Request& r) {
   if (!r.key || r.keyLength < key.length) return status::kKeyBufferTooShort;
 
   DataStore& file = *c->file;
-  const ReadLock lock = readLock(handle, r.lockKind);
+  const ReadLock lock = readLock(*c, handle, r.lockKind);
   StoredRecord rec;
   int16_t st;
   auto searchImage = [&] {
@@ -205,23 +205,25 @@ int16_t StoreEngine::read(Request& r) {
   return deliver(r, *c, rec, r.keyNumber);
 }
 
-ReadLock StoreEngine::readLock(uint32_t handle, int lockKind) {
+ReadLock StoreEngine::readLock(const Cursor& c, uint32_t handle, int lockKind) {
   ReadLock lock;
   lock.take = lockKind != 0;
   lock.wait = lockKind == 1 || lockKind == 3;
   lock.owner = handle;
+  // A single lock replaces the previous single lock of the position block
+  // (unless that record is held as one of its multiple locks too); the
+  // file gives the old one up in the same step as it takes the new one.
+  if ((lockKind == 1 || lockKind == 2) && c.singleLock && !c.multipleLocks.count(c.singleLock))
+    lock.replaces = c.singleLock;
   return lock;
 }
 
+// The lock the read took; a replaced single lock is already given up.
 void StoreEngine::adoptLock(Cursor& c, int64_t id, int lockKind) {
-  if (lockKind <= 2) {
-    // A single lock replaces the previous one of the position block.
-    if (c.singleLock && c.singleLock != id && !c.multipleLocks.count(c.singleLock))
-      c.file->unlockRecord(c.singleLock);
+  if (lockKind <= 2)
     c.singleLock = id;
-  } else {
+  else
     c.multipleLocks.insert(id);
-  }
 }
 
 void StoreEngine::releaseLock(Cursor& c, int64_t id) {
@@ -321,7 +323,7 @@ int16_t StoreEngine::getDirect(Request& r) {
   if (!r.key || r.keyLength < fileSpec.keys[size_t(r.keyNumber)].length) return status::kKeyBufferTooShort;
   if (!r.data || r.dataLength < 4) return status::kDataBufferLength;
   StoredRecord rec;
-  if (int16_t st = c->file->readById(readLe32(r.data), r.keyNumber, rec, readLock(handle, r.lockKind)))
+  if (int16_t st = c->file->readById(readLe32(r.data), r.keyNumber, rec, readLock(*c, handle, r.lockKind)))
     return st;
   if (r.lockKind) adoptLock(*c, rec.id, r.lockKind);
   return deliver(r, *c, rec, r.keyNumber);

@@ -74,7 +74,7 @@ class StoreEngine : public RecordEngine {
   int16_t reset(Request& r);
 
   // The lock a biased read asks the store for.
-  static ReadLock readLock(uint32_t handle, int lockKind);
+  static ReadLock readLock(const Cursor& c, uint32_t handle, int lockKind);
   // Books the lock a biased read took on record id.
   void adoptLock(Cursor& c, int64_t id, int lockKind);
   void releaseLock(Cursor& c, int64_t id);

@@ -62,6 +62,7 @@ TEST_F(PgEngineTest, OneRoundTripPerOperation) {
         {"get equal", [&] { return h.read(op::kGetEqual, 0, "AAAA").status; }},
         {"get next", [&] { return h.read(op::kGetNext, 0, "AAAA").status; }},
         {"get first with a lock", [&] { return h.read(op::kGetFirst + 200, 0).status; }},
+        {"get next with a lock, giving up the first", [&] { return h.read(op::kGetNext + 200, 0, "AAAA").status; }},
         {"update", [&] { return h.call(op::kUpdate, "AAAAupd" + std::to_string(warm), "", 0).status; }},
         {"get last", [&] { return h.read(op::kGetLast, 0).status; }},
         {"delete", [&] { return h.call(op::kDelete, "", "", 0).status; }},
@@ -75,6 +76,17 @@ TEST_F(PgEngineTest, OneRoundTripPerOperation) {
       }
     }
   }
+  // The lock given up on the way is free on the server: another terminal
+  // takes it, and not the one still held.
+  ASSERT_EQ(h.insert("ZZZZone1"), 0);
+  ASSERT_EQ(h.insert("ZZZZtwo2"), 0);
+  ASSERT_EQ(h.read(op::kGetEqual + 200, 0, "ZZZZ").status, 0);
+  ASSERT_EQ(h.read(op::kGetNext + 200, 0, "ZZZZ").status, 0);
+  auto other = scratch_.makeEngine(100);
+  Handle o(*other);
+  ASSERT_EQ(o.open(p), 0);
+  EXPECT_EQ(o.read(op::kGetEqual + 200, 0, "ZZZZ").status, 0);
+  EXPECT_EQ(o.read(op::kGetNext + 200, 0, "ZZZZ").status, status::kRecordLocked);
 }
 
 // The server ends the terminal's connection: the operation under way fails
