@@ -336,8 +336,16 @@ std::string readSql(const std::string& quoted, const std::string& where) {
   const std::string key = recordKey("r.id");
   return "SELECT r.id, r.data, r.k, r.s, CASE WHEN $1::int4 = 0 OR r.id = ANY($2::int8[]) THEN true "
          "WHEN $1::int4 = 1 THEN pg_try_advisory_lock($3::int4, " + key + ") "
-         "ELSE (SELECT true FROM (SELECT pg_advisory_lock($3::int4, " + key + ")) w) END "
+         "ELSE (SELECT true FROM (SELECT pg_advisory_lock($3::int4, " + key + ")) w) END AS locked "
          "FROM (SELECT id, data, k0 AS k, s0 AS s FROM " + quoted + " WHERE " + where + ") r";
+}
+
+// The locked read that gives up the lock it replaces ($5) in the same
+// query, unless another position block of the process holds it ($6).
+std::string readReplacingSql(const std::string& quoted, const std::string& where) {
+  return "SELECT q.*, CASE WHEN q.locked AND q.id <> $5::int8 AND NOT q.id = ANY($6::int8[]) THEN "
+         "pg_advisory_unlock($3::int4, " + recordKey("$5::int8") + ") END FROM (" + readSql(quoted, where) +
+         " OFFSET 0) q";
 }
 
 enum class Read { Equal, GreaterOrEqual, First, Last, Next, Previous };
@@ -452,6 +460,7 @@ class RawSide {
     prepare("delete", deleteSql(q));
     prepare("stat", kStatSql);
     prepare("unlock", kUnlockSql);
+    prepare("equal-replacing", readReplacingSql(q, whereOf(Read::Equal, dup_)));
   }
   ~RawSide() {
     if (result_) PQclear(result_);
@@ -462,12 +471,17 @@ class RawSide {
   // One record along the key (the image and sequence of the current one
   // for Next and Previous); false when there is none. kind: 0 no lock, 1
   // a lock not waited for; held: the ids locked already, as the engine
-  // sends them.
-  bool read(Read how, const std::string& image = {}, int32_t kind = 0, const std::string& held = "{}") {
+  // sends them; replacing: for Equal, the lock given up in the same query.
+  bool read(Read how, const std::string& image = {}, int32_t kind = 0, const std::string& held = "{}",
+            int64_t replacing = 0) {
     std::vector<Param> params = {int4(kind), text(held), int4(class_)};
     if (how != Read::First && how != Read::Last) params.push_back(bytes(image));
     if (dup_ && (how == Read::Next || how == Read::Previous)) params.push_back(int8(sequence));
-    if (!run(readName(how), params) || PQntuples(result_) == 0) return false;
+    if (replacing) {
+      params.push_back(int8(replacing));
+      params.push_back(text("{}"));
+    }
+    if (!run(replacing ? "equal-replacing" : readName(how), params) || PQntuples(result_) == 0) return false;
     id = int8Of(result_, 0);
     std::memcpy(data, PQgetvalue(result_, 0, 1), static_cast<size_t>(PQgetlength(result_, 0, 1)));
     this->image.assign(PQgetvalue(result_, 0, 2), static_cast<size_t>(PQgetlength(result_, 0, 2)));
@@ -765,9 +779,9 @@ void GetEqual(benchmark::State& state) { equal(state, false); }
 void LockedRead(benchmark::State& state) { equal(state, true); }
 
 // Locked reads one after the other: the position block holds the lock of
-// the record read before, which the engine gives up once the new one is
-// locked, by a statement of its own; raw sends the same two. Files of
-// their own, so that the locks of the two sides are apart.
+// the record read before, which the engine gives up in the query that
+// takes the new one; raw sends the same query. Files of their own, so that
+// the locks of the two sides are apart.
 void LockedReadHolding(benchmark::State& state) {
   Sides s = ownFiles(state, "lock");
   if (!s.engine) return;
@@ -785,10 +799,9 @@ void LockedReadHolding(benchmark::State& state) {
         const std::string k = keyOf(rk.taken());
         const std::string ids = held ? "{" + std::to_string(held) + "}" : "{}";
         return t([&] {
-          if (!raw.read(Read::Equal, k, 1, ids)) return false;
-          const bool released = held == 0 || held == raw.id || raw.unlock(held);
+          if (!raw.read(Read::Equal, k, 1, ids, held)) return false;
           held = raw.id;
-          return released;
+          return true;
         });
       });
 }
