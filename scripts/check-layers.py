@@ -10,7 +10,7 @@ no two folders can depend on each other. Besides:
   - the program's code reaches files through the FileSystem it is given:
     platform/files.h, free functions on the real disk, is for platform/
     itself and the test support;
-  - the backends of the platform (platform/posix/) are named to the rest
+  - the backends of the platform (platform/posix/, platform/win32/) are named to the rest
     of the program only by platform/native.h.
 Prints every violation and exits 1 when there is one.
 """

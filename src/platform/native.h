@@ -3,6 +3,22 @@
 // else sees only the Console, System and FileSystem interfaces.
 #pragma once
 
+#ifdef _WIN32
+
+#include "platform/win32/win32_console.h"
+#include "platform/win32/win32_file_system.h"
+#include "platform/win32/win32_system.h"
+
+namespace xt {
+
+using NativeConsole = Win32Console;
+using NativeSystem = Win32System;
+using NativeFileSystem = Win32FileSystem;
+
+}  // namespace xt
+
+#else
+
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_system.h"
 #include "platform/posix/terminal_console.h"
@@ -14,3 +30,5 @@ using NativeSystem = PosixSystem;
 using NativeFileSystem = PosixFileSystem;
 
 }  // namespace xt
+
+#endif

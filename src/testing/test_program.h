@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/posix/posix_file_system.h"
+#include "platform/native.h"
 #include "startup/program.h"
 #include "testing/fake_console.h"
 #include "testing/fake_system.h"
@@ -67,7 +67,7 @@ class TestProgram {
   ScratchDir dir_;
   FakeConsole console_;
   FakeSystem system_;
-  PosixFileSystem disk_;
+  NativeFileSystem disk_;
   std::unique_ptr<RecordEngine> engine_;
   std::unique_ptr<Program> program_;
 };
