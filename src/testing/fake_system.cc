@@ -31,9 +31,14 @@ LocalTime FakeSystem::now() const {
   tm.tm_min = start_.minute;
   int64_t totalMs = start_.millisecond + elapsed_;
   tm.tm_sec = start_.second + static_cast<int>(totalMs / 1000);
-  time_t t = ::timegm(&tm);
   struct tm out {};
+#ifdef _WIN32
+  time_t t = ::_mkgmtime(&tm);
+  ::gmtime_s(&out, &t);
+#else
+  time_t t = ::timegm(&tm);
   ::gmtime_r(&t, &out);
+#endif
   LocalTime r;
   r.year = out.tm_year + 1900;
   r.month = out.tm_mon + 1;

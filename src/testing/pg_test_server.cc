@@ -1,7 +1,9 @@
 #include "testing/pg_test_server.h"
 
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#ifndef _WIN32
 std::string script() {
 #ifdef XT_SOURCE_DIR
   return std::string(XT_SOURCE_DIR) + "/scripts/pg-test-server.sh";
@@ -37,16 +40,18 @@ int runScript(const std::string& action, const std::string& dir, std::string& ou
   const int status = ::pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+#endif
 
 struct Server {
   std::string dir;      // the script's directory, "" when there is none
   std::string failure;  // why there is no server
   bool own = false;     // started by this process, stopped at its exit
-  pid_t owner = 0;
+  long owner = 0;       // the process that started it
 };
 
 Server& server();
 
+#ifndef _WIN32
 void stopOwnServer() {
   const Server& s = server();
   if (!s.own || ::getpid() != s.owner) return;  // a forked child leaving
@@ -55,6 +60,7 @@ void stopOwnServer() {
   std::error_code ignored;
   fs::remove_all(s.dir, ignored);
 }
+#endif
 
 Server startServer() {
   Server s;
@@ -62,6 +68,12 @@ Server startServer() {
     s.dir = dir;
     return s;
   }
+#ifdef _WIN32
+  // The server and its script are Linux's: a Windows build (under Wine)
+  // uses the one ctest starts and reaches it over TCP.
+  s.failure = "XT_PG_DIR is not set: start a server with scripts/pg-test-server.sh start DIR "
+              "and set XT_PG_DIR to DIR (ctest does both)";
+#else
   char scratch[] = "/tmp/xt-pg-test-XXXXXX";
   if (::mkdtemp(scratch) == nullptr) {
     s.failure = "cannot make a scratch directory for the PostgreSQL test server";
@@ -73,6 +85,7 @@ Server startServer() {
   std::string output;
   if (runScript("start", s.dir, output) != 0)
     s.failure = "the PostgreSQL test server did not start (" + script() + " start " + s.dir + "):\n" + output;
+#endif
   return s;
 }
 
@@ -80,8 +93,10 @@ Server startServer() {
 // that it runs at exit before the object goes.
 Server& server() {
   static Server s = startServer();
+#ifndef _WIN32
   static const bool stopsAtExit = s.own && std::atexit(stopOwnServer) == 0;
   (void)stopsAtExit;
+#endif
   return s;
 }
 

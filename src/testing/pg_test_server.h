@@ -7,7 +7,8 @@
 // directory. When XT_PG_DIR is not set, as when build/xt_tests is run by
 // hand, the first call starts a server of this process's own in a scratch
 // directory under /tmp; it is stopped and the directory removed when the
-// process exits.
+// process exits. A Windows build (run under Wine) cannot start one: it needs
+// XT_PG_DIR (as a Windows path, Z:/...) and reaches the server over TCP.
 //
 // When there is no server (it could not be started, or XT_PG_DIR holds no
 // connection string) the connection strings are empty and
