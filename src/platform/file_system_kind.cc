@@ -1,5 +1,14 @@
 #include "platform/file_system_kind.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/native_path.h"
+#include "platform/win32/wide_text.h"
+#else
+#include <sys/statfs.h>
+#endif
+
 namespace xt {
 
 namespace {
@@ -39,5 +48,35 @@ std::string_view networkFileSystemName(uint32_t type) {
     if (fs.type == type) return fs.name;
   return {};
 }
+
+#ifdef _WIN32
+std::optional<uint32_t> fileSystemType(const std::string& directory) {
+  std::string path = directory;
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  // A relative directory is on the drive of the current one.
+  if (pathRootLength(path) == 0) {
+    wchar_t full[MAX_PATH];
+    DWORD n = ::GetFullPathNameW(widePath(path).c_str(), MAX_PATH, full, nullptr);
+    if (n == 0 || n >= MAX_PATH) return std::nullopt;
+    path = narrowText(full);
+    for (char& c : path)
+      if (c == '\\') c = '/';
+  }
+  if (path.starts_with("//")) return kWindowsNetworkDrive;
+  size_t root = pathRootLength(path);
+  if (root < 2) return std::nullopt;
+  UINT type = ::GetDriveTypeW(widePath(path.substr(0, 2) + "/").c_str());
+  if (type == DRIVE_UNKNOWN || type == DRIVE_NO_ROOT_DIR) return std::nullopt;
+  return type == DRIVE_REMOTE ? kWindowsNetworkDrive : 0;
+}
+#else
+// Linux's statfs; f_type is a long, and the types are 32-bit numbers.
+std::optional<uint32_t> fileSystemType(const std::string& directory) {
+  struct statfs st {};
+  if (::statfs(directory.c_str(), &st) != 0) return std::nullopt;
+  return static_cast<uint32_t>(st.f_type);
+}
+#endif
 
 }  // namespace xt

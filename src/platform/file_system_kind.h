@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace xt {
@@ -17,5 +19,15 @@ namespace xt {
 // FUSE counts as a network file system: most FUSE mounts shared between
 // hosts (sshfs, GlusterFS, s3fs) are, and a local one cannot be told apart.
 std::string_view networkFileSystemName(uint32_t type);
+
+// What the Windows build answers for a directory on a network drive or a
+// network share ("//server/share/..."): Windows tells only that the drive
+// is remote, which in practice is an SMB share.
+constexpr uint32_t kWindowsNetworkDrive = 0x0000517B;  // "SMB"
+
+// The type of the file system the directory is on: statfs's f_type on
+// Linux; on Windows kWindowsNetworkDrive for a remote one and 0 for a
+// local one. nullopt when it cannot be told.
+std::optional<uint32_t> fileSystemType(const std::string& directory);
 
 }  // namespace xt

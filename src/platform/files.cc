@@ -1,14 +1,24 @@
 #include "platform/files.h"
 
+#ifdef _WIN32
+#include "platform/win32/win32_file_system.h"
+#else
 #include "platform/posix/posix_file_system.h"
+#endif
 
 namespace xt {
 
 namespace {
 
+#ifdef _WIN32
+using DiskFileSystem = Win32FileSystem;
+#else
+using DiskFileSystem = PosixFileSystem;
+#endif
+
 // The one file system behind the free functions until callers pass theirs.
-PosixFileSystem& disk() {
-  static PosixFileSystem fileSystem;
+DiskFileSystem& disk() {
+  static DiskFileSystem fileSystem;
   return fileSystem;
 }
 

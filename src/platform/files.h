@@ -1,6 +1,7 @@
 // Files and paths as free functions on the real disk, each forwarding to
 // the FileSystem member of the same name (see file_system.h for what they
-// do) on one PosixFileSystem kept in files.cc, as does BinaryFile::open
+// do) on the one disk file system of the build (PosixFileSystem, or
+// Win32FileSystem on Windows) kept in files.cc, as does BinaryFile::open
 // without a file system. A temporary bridge: callers are moving to take a
 // FileSystem, and all but splitLines go when none is left.
 #pragma once

@@ -1,5 +1,7 @@
 #include "platform/native_path.h"
 
+#include <algorithm>
+
 namespace xt {
 
 std::string resolveNativePath(std::string_view path, const ExactLookup& existsExactly,
@@ -9,12 +11,8 @@ std::string resolveNativePath(std::string_view path, const ExactLookup& existsEx
     if (c == '\\') c = '/';
   if (p.empty()) return p;
 
-  std::string result;
-  size_t i = 0;
-  if (p[0] == '/') {
-    result = "/";
-    i = 1;
-  }
+  size_t i = pathRootLength(p);
+  std::string result = p.substr(0, i);
   bool resolving = true;
   while (i <= p.size()) {
     size_t slash = p.find('/', i);
@@ -38,9 +36,25 @@ std::string resolveNativePath(std::string_view path, const ExactLookup& existsEx
   return result;
 }
 
+size_t pathRootLength(std::string_view slashed) {
+#ifdef _WIN32
+  auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (slashed.size() >= 2 && letter(slashed[0]) && slashed[1] == ':')
+    return slashed.size() >= 3 && slashed[2] == '/' ? 3 : 2;
+  if (slashed.starts_with("//")) {
+    // "//server/share/": past the separator after the share's name.
+    size_t server = slashed.find('/', 2);
+    if (server == std::string_view::npos) return slashed.size();
+    size_t share = slashed.find('/', server + 1);
+    return share == std::string_view::npos ? slashed.size() : share + 1;
+  }
+#endif
+  return !slashed.empty() && slashed[0] == '/' ? 1 : 0;
+}
+
 std::vector<std::string> pathPrefixes(std::string_view native) {
   std::vector<std::string> prefixes;
-  for (size_t i = 1; i <= native.size(); ++i)
+  for (size_t i = std::max<size_t>(1, pathRootLength(native)); i <= native.size(); ++i)
     if (i == native.size() || native[i] == '/') prefixes.emplace_back(native.substr(0, i));
   return prefixes;
 }

@@ -23,13 +23,20 @@ using ExactLookup = std::function<bool(const std::string& path)>;
 // dir cannot be read.
 using CaselessLookup = std::function<std::optional<std::string>(const std::string& dir, const std::string& name)>;
 
-// "." and ".." components are kept without a lookup; a trailing separator
-// is kept.
+// The root of the path is kept as written (see pathRootLength); "." and
+// ".." components are kept without a lookup; a trailing separator is kept.
 std::string resolveNativePath(std::string_view path, const ExactLookup& existsExactly,
                               const CaselessLookup& findCaseless);
 
-// The path up to each separator and the whole path, in order: the
-// directories to make for "a/b/c" are "a", "a/b" and "a/b/c".
+// How many leading bytes of a path with "/" separators name its root: 1
+// for "/"; on Windows also 3 for a drive ("C:/"; 2 for "C:", the drive's
+// current directory) and the whole "//server/share/" of a network share.
+// 0 for a relative path.
+size_t pathRootLength(std::string_view slashed);
+
+// The path up to each separator after its root and the whole path, in
+// order: the directories to make for "a/b/c" are "a", "a/b" and "a/b/c",
+// for "C:/a/b" (on Windows) "C:/a" and "C:/a/b".
 std::vector<std::string> pathPrefixes(std::string_view native);
 
 // ASCII letters compared without regard to case; other bytes as they are.

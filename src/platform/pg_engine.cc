@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/native_path.h"
 #include "platform/pg_connection.h"
 #include "platform/record_engine.h"
 
@@ -22,13 +23,16 @@ std::string lowerCase(std::string s) {
   return s;
 }
 
-// "/srv/tav/./data/../Operador.dat" -> "/srv/tav/Operador.dat".
+// "/srv/tav/./data/../Operador.dat" -> "/srv/tav/Operador.dat"; on Windows
+// "C:\tav\Operador.dat" -> "C:/tav/Operador.dat". The root ("/", a drive, a
+// share) is kept as written, and ".." stops there.
 std::string normalised(const std::string& path) {
   std::string p = path;
   for (char& c : p)
     if (c == '\\') c = '/';
+  const size_t rootLength = pathRootLength(p);
   std::vector<std::string> parts;
-  size_t i = 0;
+  size_t i = rootLength;
   while (i <= p.size()) {
     size_t slash = p.find('/', i);
     if (slash == std::string::npos) slash = p.size();
@@ -40,7 +44,8 @@ std::string normalised(const std::string& path) {
     }
     i = slash + 1;
   }
-  std::string out = !p.empty() && p[0] == '/' ? "/" : "";
+  std::string out = p.substr(0, rootLength);
+  if (!out.empty() && out.back() != '/' && !parts.empty()) out += '/';
   for (size_t k = 0; k < parts.size(); ++k) out += (k ? "/" : "") + parts[k];
   return out;
 }
@@ -621,9 +626,9 @@ class PgBackend : public DataStoreBackend {
 std::string pgTableName(const std::string& root, const std::string& path) {
   std::string p = normalised(path);
   const std::string r = normalised(root);
-  if (!p.empty() && p[0] != '/') p = normalised(r + "/" + p);
+  if (pathRootLength(p) == 0) p = normalised(r + "/" + p);
   std::string inside = p;
-  const std::string prefix = r == "/" ? "/" : r + "/";
+  const std::string prefix = !r.empty() && r.back() == '/' ? r : r + "/";
   if (lowerCase(p).rfind(lowerCase(prefix), 0) == 0) inside = p.substr(prefix.size());
   // Letters in any case name the same file; bytes beyond ASCII (a name
   // from another code page) are kept as %XX.

@@ -1,6 +1,10 @@
 #include "platform/sqlite_engine.h"
 
-#include <sys/statfs.h>
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/wide_text.h"
+#endif
 
 #include <climits>
 #include <cstdlib>
@@ -16,6 +20,23 @@ namespace xt {
 
 namespace {
 
+#ifdef _WIN32
+// The absolute path with "/" separators ("C:/tav/Operador.dat",
+// "//server/share/tav/Operador.dat"); "." and ".." resolved. Letter case
+// is as nativePath made it.
+std::string realPath(const std::string& path) {
+  std::wstring wide = widePath(path);
+  DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return path;
+  std::wstring full(n, L'\0');
+  n = ::GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  full.resize(n);
+  std::string result = narrowText(full);
+  for (char& c : result)
+    if (c == '\\') c = '/';
+  return result;
+}
+#else
 // The path with its directory resolved; for a missing file (one deleted
 // while open here, say) the resolved directory and the name.
 std::string realPath(const std::string& path) {
@@ -27,18 +48,12 @@ std::string realPath(const std::string& path) {
   return std::string(buffer) + (std::string(buffer) == "/" ? "" : "/") +
          (slash == std::string::npos ? path : path.substr(slash + 1));
 }
+#endif
 
 std::string directoryOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Linux's statfs; f_type is a long, and the types are 32-bit numbers.
-std::optional<uint32_t> statfsType(const std::string& directory) {
-  struct statfs st {};
-  if (::statfs(directory.c_str(), &st) != 0) return std::nullopt;
-  return static_cast<uint32_t>(st.f_type);
 }
 
 // Data files at their own paths on the disk, found as the program's paths
@@ -96,7 +111,7 @@ class SqliteBackend : public DataStoreBackend {
 
 SqliteEngine::SqliteEngine(int busyTimeoutMs, FileSystemTypeOf fileSystemTypeOf)
     : StoreEngine(std::make_unique<SqliteBackend>(
-          busyTimeoutMs, fileSystemTypeOf ? std::move(fileSystemTypeOf) : FileSystemTypeOf(statfsType))) {}
+          busyTimeoutMs, fileSystemTypeOf ? std::move(fileSystemTypeOf) : FileSystemTypeOf(fileSystemType))) {}
 
 int16_t SqliteEngine::setOwnerName(const std::string& path, const std::string& owner) {
   return SqliteFile::setOwnerName(nativePath(path), owner);

@@ -14,8 +14,9 @@
 
 namespace xt {
 
-// The statfs type (f_type) of the file system a directory is on; nullopt
-// when it cannot be told.
+// The statfs type (f_type) of the file system a directory is on (on
+// Windows as file_system_kind.h's fileSystemType tells it); nullopt when
+// it cannot be told.
 using FileSystemTypeOf = std::function<std::optional<uint32_t>(const std::string& directory)>;
 
 class SqliteEngine : public StoreEngine {
@@ -23,7 +24,7 @@ class SqliteEngine : public StoreEngine {
   // busyTimeoutMs: how long a write waits for another process's write, and
   // a waiting lock for another process's lock, before 85 or 84.
   // fileSystemTypeOf: asked for the directory of every file opened or
-  // created; empty asks statfs.
+  // created; empty asks the system (fileSystemType).
   explicit SqliteEngine(int busyTimeoutMs = 5000, FileSystemTypeOf fileSystemTypeOf = {});
 
   // Sets or clears (empty) the owner name stored in a data file that is not

@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/cp850.h"
 #include "platform/files.h"
 #include "platform/record_engine.h"
 
@@ -48,6 +49,17 @@ const char* kSequenceExpr =
 // opened for reading only.
 bool readOnlyFor(const std::string& path) { return ::access(path.c_str(), W_OK) != 0; }
 
+// The file name as SQLite takes it. On Windows that is UTF-8, which it
+// turns into the wide name, and the program's names are code page 850 (as
+// the Win32 file system reads them); on Linux names are bytes.
+std::string sqliteName(const std::string& path) {
+#ifdef _WIN32
+  return cp850ToUtf8(path);
+#else
+  return path;
+#endif
+}
+
 }  // namespace
 
 // The sidecar closes after the connection (it is a member): until then no
@@ -67,7 +79,7 @@ int16_t SqliteFile::open(const std::string& path, int busyTimeoutMs, std::unique
   // finishes first, and none starts while the file is open here.
   if (int16_t s = file->sidecar_.open(path, readOnly, busyTimeoutMs)) return s;
   if (int16_t s = file->sidecar_.holdOpen()) return s;
-  int rc = sqlite3_open_v2(path.c_str(), &file->db_,
+  int rc = sqlite3_open_v2(sqliteName(path).c_str(), &file->db_,
                            (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX,
                            nullptr);
   sqlite3* db = file->db_;
@@ -114,7 +126,7 @@ int16_t SqliteFile::create(const std::string& path, const FileSpec& fileSpec, bo
   std::string work = path + ".new-" + std::to_string(::getpid());
   ::unlink(work.c_str());
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(work.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  int rc = sqlite3_open_v2(sqliteName(work).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   std::string sql =
       "PRAGMA journal_mode=WAL;"
       "BEGIN;"

@@ -1,10 +1,11 @@
 // The lock sidecar of a data file: "<path>.lck" beside it, an empty file
 // whose bytes are only ever locked, with fcntl byte-range locks that the
-// kernel drops when a process ends. Byte 0 is the open byte: every process
-// that has the data file open holds it shared, and whoever creates or
-// replaces a file under the name holds it exclusively, so neither happens
-// under a process that has the old file open. Byte n is the lock of record
-// n (record ids start at 1):
+// kernel drops when a process ends (on Windows, LockFileEx locks on the
+// same bytes). Byte 0 is the open byte: every process that has the data
+// file open holds it shared, and whoever creates or replaces a file under
+// the name holds it exclusively, so neither happens under a process that
+// has the old file open. Byte n is the lock of record n (record ids start
+// at 1):
 //
 //   Operador.dat.lck  byte 0  shared by terminals A and B (both have it open)
 //                     byte 7  exclusive by A (a position block of A holds record 7)
@@ -60,7 +61,7 @@ class SqliteSidecar {
 
  private:
   std::string path_;  // of the data file
-  int fd_ = -1;
+  intptr_t file_ = -1;  // descriptor, or HANDLE on Windows (-1 is INVALID_HANDLE_VALUE)
   bool readOnly_ = false;
   int waitMs_ = 0;
   std::map<int64_t, uint32_t> owners_;  // record id -> position block
