@@ -1,9 +1,8 @@
 // The operator maintenance program: builds the program on the real
 // terminal, the system and the record manager, and runs the form until the
 // operator leaves it with Esc.
-#include <unistd.h>
-
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "base/language.h"
@@ -78,7 +77,7 @@ int main() {
     (void)disk.removeFile(program.settings.tempDir + "WinPush.tmp");
     (void)disk.removeFile(program.settings.tempDir + "Browse.tmp");
     console.close();
-    ::_exit(128 + signal);
+    std::_Exit(128 + signal);
   });
 
   console.setCursorShape(false, 100);
