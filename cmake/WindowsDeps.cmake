@@ -50,7 +50,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   ) 9>"$WINEPREFIX.lock"
 fi
 case $1 in
-  --server-start) exec '@XT_WINESERVER@' -p ;;
+  # A server still running (from a program just ended, or a run that was
+  # interrupted) is not a persistent one: it is stopped first.
+  --server-start)
+    '@XT_WINESERVER@' -p 2>/dev/null && exit 0
+    '@XT_WINESERVER@' -k; '@XT_WINESERVER@' -w
+    exec '@XT_WINESERVER@' -p ;;
   --server-stop) exec '@XT_WINESERVER@' -k ;;
 esac
 exec '@XT_WINE@' "$@"
@@ -60,11 +65,10 @@ exec '@XT_WINE@' "$@"
   set(CMAKE_CROSSCOMPILING_EMULATOR ${XT_WINE_RUN})
 endif()
 
-# GoogleTest from Debian's sources, built with the cross compiler.
+# GoogleTest from Debian's sources, built with the cross compiler (its
+# targets GTest::gtest and GTest::gtest_main, as find_package gives them).
 if(XT_TESTS)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gtest_main ALIAS gtest_main)
 endif()

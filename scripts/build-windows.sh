@@ -22,7 +22,7 @@ deps=$(scripts/setup-deps.sh --windows)
 tests_option=OFF
 [ $tests = 0 ] || tests_option=ON
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-  -DXT_WIN_DEPS="$deps" -DXT_TESTS=$tests_option >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DXT_WIN_DEPS="$deps" -DXT_TESTS=$tests_option >/dev/null
 targets=(xtancar xtdata)
 [ $tests = 0 ] || targets+=(xt_tests)
 cmake --build "$dir" -j "$jobs" --target "${targets[@]}"

@@ -1,8 +1,10 @@
 #include "testing/test_program.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "platform/sqlite_engine.h"
@@ -12,9 +14,23 @@ namespace xt {
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() {
+#ifdef _WIN32
+  // No mkdtemp on Windows: a random name, taken once the directory is made.
+  std::random_device random;
+  fs::path made;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "xt-test-%08x", static_cast<unsigned>(random()));
+    made = fs::temp_directory_path() / name;
+    std::error_code ec;
+    if (fs::create_directory(made, ec)) break;
+  }
+  path_ = made.string() + "/";
+#else
   std::string tmpl = (fs::temp_directory_path() / "xt-test-XXXXXX").string();
   char* made = ::mkdtemp(tmpl.data());
   path_ = std::string(made ? made : tmpl.c_str()) + "/";
+#endif
 }
 
 ScratchDir::~ScratchDir() {

@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/posix_file_system.h"
+#include "platform/native.h"
 
 #include "testing/test_program.h"
 
 namespace xt {
 namespace {
 
-PosixFileSystem disk;  // the tests' files are on the real disk
+NativeFileSystem disk;  // the tests' files are on the real disk
 
 class IniFileTest : public ::testing::Test {
  protected:

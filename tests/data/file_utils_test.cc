@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/posix_file_system.h"
+#include "platform/native.h"
 
 #include <cerrno>
 
@@ -12,7 +12,7 @@
 namespace xt {
 namespace {
 
-PosixFileSystem disk;  // the tests' files are on the real disk
+NativeFileSystem disk;  // the tests' files are on the real disk
 
 // Runs the body with the current directory set to dir, restoring it after.
 class InDirectory {

@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "platform/binary_file.h"
-#include "platform/posix/posix_file_system.h"
+#include "platform/native.h"
 #include "testing/faulty_file_system.h"
 #include "testing/memory_file_system.h"
 #include "testing/test_program.h"
@@ -24,7 +24,7 @@ class FileSystemTest : public ::testing::TestWithParam<Backend> {
  protected:
   FileSystemTest() {
     if (GetParam() == Backend::Disk) {
-      fs_ = std::make_unique<PosixFileSystem>();
+      fs_ = std::make_unique<NativeFileSystem>();
       scratch_ = std::make_unique<ScratchDir>();
       root_ = scratch_->path();
     } else {

@@ -1,4 +1,3 @@
-#include "platform/posix/posix_file_system.h"
 #include "screen/help.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +9,7 @@
 
 #include "platform/files.h"
 #include "platform/key_codes.h"
+#include "platform/native.h"
 #include "testing/no_record_engine.h"
 #include "testing/test_program.h"
 
@@ -104,7 +104,7 @@ class HelpTest : public ::testing::Test {
   ScratchDir dir;
   SnapshotConsole console;
   FakeSystem system;
-  PosixFileSystem disk;
+  NativeFileSystem disk;
   NoEngine engine;
   Program program;
   InDirectory cwd;
