@@ -52,10 +52,15 @@ fi
 case $1 in
   # A server still running (from a program just ended, or a run that was
   # interrupted) is not a persistent one: it is stopped first.
+  # Wine's background programs (services and the like) start with the first
+  # program and live as long as the server: they are started here, away
+  # from the output of any test, which would otherwise stay open.
   --server-start)
-    '@XT_WINESERVER@' -p 2>/dev/null && exit 0
-    '@XT_WINESERVER@' -k; '@XT_WINESERVER@' -w
-    exec '@XT_WINESERVER@' -p ;;
+    if ! '@XT_WINESERVER@' -p 2>/dev/null; then
+      '@XT_WINESERVER@' -k; '@XT_WINESERVER@' -w
+      '@XT_WINESERVER@' -p || exit 1
+    fi
+    exec '@XT_WINE@' wineboot </dev/null >/dev/null 2>&1 ;;
   --server-stop) exec '@XT_WINESERVER@' -k ;;
 esac
 exec '@XT_WINE@' "$@"

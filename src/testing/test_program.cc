@@ -25,7 +25,7 @@ ScratchDir::ScratchDir() {
     std::error_code ec;
     if (fs::create_directory(made, ec)) break;
   }
-  path_ = made.string() + "/";
+  path_ = made.generic_string() + "/";  // forward slashes, as the program's paths have them
 #else
   std::string tmpl = (fs::temp_directory_path() / "xt-test-XXXXXX").string();
   char* made = ::mkdtemp(tmpl.data());
@@ -60,8 +60,14 @@ std::string ScratchDir::read(const std::string& relative) const {
 }
 
 void copyTree(const std::string& from, const std::string& to) {
-  fs::create_directories(to);
-  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  // Without a trailing separator: Windows' C library finds no directory
+  // named "dir/".
+  const auto directory = [](const std::string& name) {
+    fs::path p(name);
+    return p.has_filename() ? p : p.parent_path();
+  };
+  fs::create_directories(directory(to));
+  fs::copy(directory(from), directory(to), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }
 
 std::string demoSourceDir() {
