@@ -6,7 +6,11 @@
 #include <cerrno>
 
 #include "platform/binary_file.h"
+#ifdef _WIN32
+#include "platform/win32/win32_file_system.h"
+#else
 #include "platform/posix/posix_file_system.h"
+#endif
 #include "testing/faulty_file_system.h"
 #include "testing/memory_file_system.h"
 #include "testing/test_program.h"
@@ -18,13 +22,19 @@ using Code = FileResult::Code;
 
 enum class Backend { Disk, Memory };
 
+#ifdef _WIN32
+using DiskFileSystem = Win32FileSystem;
+#else
+using DiskFileSystem = PosixFileSystem;
+#endif
+
 // Every case runs on the disk (in a scratch directory) and in memory, with
 // the same root path text, so both must give the same answers.
 class FileSystemTest : public ::testing::TestWithParam<Backend> {
  protected:
   FileSystemTest() {
     if (GetParam() == Backend::Disk) {
-      fs_ = std::make_unique<PosixFileSystem>();
+      fs_ = std::make_unique<DiskFileSystem>();
       scratch_ = std::make_unique<ScratchDir>();
       root_ = scratch_->path();
     } else {
@@ -170,9 +180,16 @@ TEST_P(FileSystemTest, AppendCreatesThenAddsAtTheEnd) {
 TEST_P(FileSystemTest, AtomicReplaceLeavesNoWorkFileAndOpenReadersTheOldContent) {
   write("f", "old");
   auto reader = open("F", OpenMode::Read);
+#ifdef _WIN32
+  // Windows before 10, and Wine, rename over a file only once no one has
+  // it open (win32_file_system_test.cc has the wait for a reader).
+  if (GetParam() == Backend::Disk) reader.reset();
+#endif
   ASSERT_TRUE(fs_->replaceFileAtomically(at("F"), "new").ok());
   EXPECT_EQ(read("f"), "new");
-  EXPECT_EQ(reader->readAt(0, 10), "old");
+  if (reader) {
+    EXPECT_EQ(reader->readAt(0, 10), "old");
+  }
   EXPECT_EQ(list(""), std::vector<std::string>{"f"});
   EXPECT_EQ(fs_->replaceFileAtomically(at("nodir/f"), "x").code, Code::NotFound);
   EXPECT_EQ(list(""), std::vector<std::string>{"f"});
