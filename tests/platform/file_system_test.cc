@@ -6,11 +6,7 @@
 #include <cerrno>
 
 #include "platform/binary_file.h"
-#ifdef _WIN32
-#include "platform/win32/win32_file_system.h"
-#else
-#include "platform/posix/posix_file_system.h"
-#endif
+#include "platform/native.h"
 #include "testing/faulty_file_system.h"
 #include "testing/memory_file_system.h"
 #include "testing/test_program.h"
@@ -22,19 +18,13 @@ using Code = FileResult::Code;
 
 enum class Backend { Disk, Memory };
 
-#ifdef _WIN32
-using DiskFileSystem = Win32FileSystem;
-#else
-using DiskFileSystem = PosixFileSystem;
-#endif
-
 // Every case runs on the disk (in a scratch directory) and in memory, with
 // the same root path text, so both must give the same answers.
 class FileSystemTest : public ::testing::TestWithParam<Backend> {
  protected:
   FileSystemTest() {
     if (GetParam() == Backend::Disk) {
-      fs_ = std::make_unique<DiskFileSystem>();
+      fs_ = std::make_unique<NativeFileSystem>();
       scratch_ = std::make_unique<ScratchDir>();
       root_ = scratch_->path();
     } else {
