@@ -5,6 +5,8 @@
 #ifdef _WIN32
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine_test_util.h"
 #include "platform/files.h"
 #include "platform/sqlite_engine.h"
@@ -58,6 +60,26 @@ TEST_F(Win32SqliteTest, ReplaceWaitsWhileAnotherTerminalHasTheFileOpen) {
   EXPECT_EQ(b.create(path(), fileSpec_, 0), 0);
   ASSERT_EQ(b.open(path()), 0);
   EXPECT_EQ(b.read(op::kGetFirst, 0).status, status::kEndOfFile);
+}
+
+// Names are code page 850 for SQLite and the files beside the data file
+// too: the file, its journal and its sidecar all land in the one
+// directory.
+TEST_F(Win32SqliteTest, DataFilesInADirectoryWithAnAccentedName) {
+  const std::string directory = "Operaci\x87";  // "Operació"
+  ASSERT_TRUE(makeDirectory(dir_ / directory).ok());
+  Handle a(terminalA_);
+  const std::string p = dir_ / (directory + "\\Clients.dat");
+  ASSERT_EQ(a.create(p, fileSpec_), 0);
+  ASSERT_EQ(a.open(p), 0);
+  ASSERT_EQ(a.insert("AAAAone "), 0);
+  ASSERT_EQ(a.reset(), 0);
+  ASSERT_EQ(a.open(p), 0);
+  EXPECT_EQ(a.read(op::kGetFirst, 0).data.substr(0, 8), "AAAAone ");
+  std::vector<std::string> names = listDirectory(dir_ / directory);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Clients.dat", "Clients.dat-shm", "Clients.dat-wal", "Clients.dat.lck"}));
+  EXPECT_EQ(listDirectory(dir_.path()), std::vector<std::string>{directory});
 }
 
 TEST_F(Win32SqliteTest, DataFilesOnANetworkShareAreRefused) {
