@@ -11,6 +11,7 @@
 
 #include "platform/cp850.h"
 #include "platform/files.h"
+#include "platform/path_calls.h"
 #include "platform/record_engine.h"
 
 namespace xt {
@@ -47,7 +48,7 @@ const char* kSequenceExpr =
 
 // A file this user may not write (its -wal and -shm do not count) is
 // opened for reading only.
-bool readOnlyFor(const std::string& path) { return ::access(path.c_str(), W_OK) != 0; }
+bool readOnlyFor(const std::string& path) { return accessPath(path, W_OK) != 0; }
 
 // The file name as SQLite takes it. On Windows that is UTF-8, which it
 // turns into the wide name, and the program's names are code page 850 (as
@@ -70,8 +71,7 @@ SqliteFile::~SqliteFile() {
 }
 
 int16_t SqliteFile::open(const std::string& path, int busyTimeoutMs, std::unique_ptr<SqliteFile>& out) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return status::kFileNotFound;
+  if (!isRegularFile(path)) return status::kFileNotFound;
   const bool readOnly = readOnlyFor(path);
   std::unique_ptr<SqliteFile> file(new SqliteFile());
   file->readOnly_ = readOnly;
@@ -124,7 +124,7 @@ int16_t SqliteFile::create(const std::string& path, const FileSpec& fileSpec, bo
   if (!replace && pathExists(path)) return status::kFileAlreadyExists;
 
   std::string work = path + ".new-" + std::to_string(::getpid());
-  ::unlink(work.c_str());
+  unlinkPath(work);
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(sqliteName(work).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   std::string sql =
@@ -157,18 +157,18 @@ int16_t SqliteFile::create(const std::string& path, const FileSpec& fileSpec, bo
   if (rc == SQLITE_OK) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
   // Closing checkpoints the journal into the file, so one file is renamed.
   if (sqlite3_close(db) != SQLITE_OK) rc = SQLITE_ERROR;
-  if (rc == SQLITE_OK && ::chmod(work.c_str(), createdFileMode()) != 0) rc = SQLITE_ERROR;
+  if (rc == SQLITE_OK && chmodPath(work, createdFileMode()) != 0) rc = SQLITE_ERROR;
   if (rc != SQLITE_OK) {
-    ::unlink(work.c_str());
+    unlinkPath(work);
     return status::kIoError;
   }
   // No process has a file under this name open, so a journal beside it is
   // left from a process that ended without closing (for a missing file,
   // from a file that is gone): SQLite would replay it into the new file.
-  for (const char* journal : {"-wal", "-shm", "-journal"}) ::unlink((path + journal).c_str());
+  for (const char* journal : {"-wal", "-shm", "-journal"}) unlinkPath(path + journal);
   FileResult r = renamePath(work, path, replace);
   if (!r.ok()) {
-    ::unlink(work.c_str());
+    unlinkPath(work);
     return r.error == EEXIST ? status::kFileAlreadyExists : status::kIoError;
   }
   return status::kOk;

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/path_calls.h"
 #include "platform/record_engine.h"
 
 namespace xt {
@@ -163,13 +164,12 @@ bool otherConnections(const std::string& path) {
 // sidecar held exclusively.
 void removeUnusableEmptyJournal(const std::string& path) {
   const std::string wal = path + "-wal", shm = path + "-shm";
-  struct stat st {};
-  bool walEmpty = ::stat(wal.c_str(), &st) != 0 || st.st_size == 0;
-  bool unusable = (::access(wal.c_str(), F_OK) == 0 && ::access(wal.c_str(), W_OK) != 0) ||
-                  (::access(shm.c_str(), F_OK) == 0 && ::access(shm.c_str(), W_OK) != 0);
+  bool walEmpty = statSize(wal) <= 0;
+  bool unusable = (accessPath(wal, F_OK) == 0 && accessPath(wal, W_OK) != 0) ||
+                  (accessPath(shm, F_OK) == 0 && accessPath(shm, W_OK) != 0);
   if (!walEmpty || !unusable || otherConnections(path)) return;
-  ::unlink(wal.c_str());
-  ::unlink(shm.c_str());
+  unlinkPath(wal);
+  unlinkPath(shm);
 }
 
 }  // namespace

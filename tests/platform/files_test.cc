@@ -16,9 +16,14 @@ TEST(NativePath, BackslashesAndCaseFallbackPerComponent) {
   EXPECT_TRUE(fileExists(dir.path() + "forms\\xtancar.JPN"));
   // A missing component is kept as written, and so is everything after it.
   EXPECT_EQ(nativePath(dir.path() + "FORMS\\NEW\\A.TXT"), dir.path() + "Forms/NEW/A.TXT");
-  // The exact name wins over a case-insensitive one.
+  // The exact name wins over a case-insensitive one (on Windows the two
+  // names are one directory).
   dir.write("forms/other", "y");
+#ifdef _WIN32
+  EXPECT_EQ(nativePath(dir.path() + "forms/other"), dir.path() + "Forms/other");
+#else
   EXPECT_EQ(nativePath(dir.path() + "forms/other"), dir.path() + "forms/other");
+#endif
 }
 
 TEST(NativePath, TrailingSeparatorKept) {

@@ -36,6 +36,30 @@ TEST(PgTableName, ThePathInsideTheInstallationInLowerCase) {
   EXPECT_NE(longName, pgTableName("/srv/tav/", "/srv/tav/b" + std::string(79, 'a') + ".dat"));
 }
 
+// Hosts name one installation's root in their own ways; a data file gets
+// the same table from each.
+TEST(PgTableName, TheSameTableFromEveryHostOfAnInstallation) {
+  const struct {
+    const char* root;
+    const char* path;
+  } cases[] = {
+      {"/srv/tav/", "/srv/tav/Operador.dat"},
+      {"/srv/tav", "/srv/tav/DATA/../OPERADOR.DAT"},
+      {"/", "/Operador.dat"},
+#ifdef _WIN32
+      {"Z:\\tav\\", "Z:\\TAV\\Operador.dat"},
+      {"z:/tav", "Z:/tav/./Operador.dat"},
+      {"\\\\server\\tav\\", "\\\\SERVER\\TAV\\Operador.dat"},
+      {"//server/tav/", "//server/tav/../../Operador.dat"},  // ".." stops at the share
+      {"C:\\", "C:\\Operador.dat"},
+#endif
+  };
+  for (const auto& c : cases) EXPECT_EQ(pgTableName(c.root, c.path), "operador.dat") << c.root << " " << c.path;
+#ifdef _WIN32
+  EXPECT_EQ(pgTableName("Z:\\tav\\", "D:\\Other\\Clients.dat"), "d:/other/clients.dat");
+#endif
+}
+
 class PgEngineTest : public ::testing::Test {
  protected:
   PgEngineTest() : scratch_(testutil::EngineKind::Postgres) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -302,31 +303,54 @@ FileResult Win32FileSystem::writeWholeFile(std::string_view path, std::string_vi
   return r;
 }
 
+// FileRenameInfoEx (Windows 10 1709), which mingw-w64's headers leave out
+// behind a version test no _WIN32_WINNT passes.
+constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+
+// Renames the open file over target the POSIX way (Windows 10 on NTFS):
+// the name changes at once even while others have the old file open, and
+// they go on reading the old content. False where the system cannot (an
+// older one, another file system); the error is then GetLastError's.
+bool renameOverPosixStyle(HANDLE file, const std::string& target) {
+  const std::wstring name = widePath(target);
+  std::string buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t), '\0');
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->Flags = FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
+  info->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::copy(name.begin(), name.end(), info->FileName);
+  return ::SetFileInformationByHandle(file, kFileRenameInfoEx, info, static_cast<DWORD>(buffer.size())) != 0;
+}
+
 FileResult Win32FileSystem::replaceFileAtomically(std::string_view path, std::string_view data) {
   std::string native = nativePath(path);
   std::string work = native + ".new." + std::to_string(::GetCurrentProcessId());
-  OwnedHandle h(openHandle(work, GENERIC_WRITE, CREATE_ALWAYS));
+  OwnedHandle h(openHandle(work, GENERIC_WRITE | DELETE, CREATE_ALWAYS));
   if (!h.valid()) return lastFailure(work);
   FileResult r = writeAllAt(h.get(), 0, data, work);
   if (r.ok() && !::FlushFileBuffers(h.get())) r = lastFailure(work);
-  if (!h.close() && r.ok()) r = lastFailure(work);
-  if (r.ok()) {
-    // A program that opened the old file without letting others delete it
-    // (an editor, a virus scanner) holds the move up for a moment: it is
-    // tried again for a second.
+  bool moved = r.ok() && !isDirectory(native) && renameOverPosixStyle(h.get(), native);
+  if (!h.close() && r.ok()) r = lastFailure(moved ? native : work);
+  if (r.ok() && !moved) {
+    // Older systems (and Wine) refuse to replace a file others have open,
+    // even when they let it be deleted; readers hold it for a moment only,
+    // so the move is tried again for a second, then answers Busy.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     while (!::MoveFileExW(widePath(work).c_str(), widePath(native).c_str(),
                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       DWORD error = ::GetLastError();
       bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
-      if (!held || isDirectory(native) || std::chrono::steady_clock::now() >= deadline) {
+      if (!held || isDirectory(native)) {
         r = failure(error, native);
+        break;
+      }
+      if (std::chrono::steady_clock::now() >= deadline) {
+        r = FileResult::fromErrno(EBUSY, native);  // still held
         break;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }
-  if (!r.ok()) ::DeleteFileW(widePath(work).c_str());
+  if (!r.ok() && !moved) ::DeleteFileW(widePath(work).c_str());
   return r;
 }
 

@@ -16,8 +16,11 @@
 // it would refuse the plain opens the interface lets through.
 //
 // An atomic replace writes a work file beside the target, flushes it and
-// moves it over with MoveFileExW (MOVEFILE_REPLACE_EXISTING |
-// MOVEFILE_WRITE_THROUGH). Errors come back as the errno values the
+// renames it over the target the POSIX way where Windows can (10 and later
+// on NTFS: readers that have the old file open keep it), else with
+// MoveFileExW (MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH), which
+// must wait until no one has the old file open: it tries for a second,
+// then answers Busy. Errors come back as the errno values the
 // callers test (win32ErrorToErrno).
 #pragma once
 

@@ -11,7 +11,7 @@ namespace xt {
 
 namespace {
 
-// Signalled once the process is asked to end; never reset.
+// Signalled once the process is asked to end.
 HANDLE endEvent() {
   static HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   return event;
@@ -56,6 +56,8 @@ void Win32System::pause(int milliseconds) {
 }
 
 void Win32System::requestEnd() { ::SetEvent(endEvent()); }
+
+void Win32System::clearEndRequest() { ::ResetEvent(endEvent()); }
 
 bool Win32System::endRequested() { return ::WaitForSingleObject(endEvent(), 0) == WAIT_OBJECT_0; }
 

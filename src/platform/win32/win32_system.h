@@ -37,6 +37,8 @@ class Win32System : public System {
   // pauses end at once from then on.
   static void requestEnd();
   static bool endRequested();
+  // Takes the request back (a test that goes on afterwards).
+  static void clearEndRequest();
 
  private:
   std::mt19937 random_;
