@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -197,6 +198,24 @@ TEST_F(Win32ConsoleTest, DiscardInputDropsKeysTypedAhead) {
   EXPECT_EQ(console_.readEvent(1000).key, 'a');
   console_.discardInput();
   EXPECT_EQ(console_.readEvent(50).kind, InputEvent::Kind::None);
+}
+
+TEST_F(Win32ConsoleTest, ClipboardIsTheWindowsOne) {
+  console_.setClipboard("caf\x82 \xD5");
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(std::u16string(static_cast<const char16_t*>(GlobalLock(data))), u"caf\u00E9 \u20AC");
+  GlobalUnlock(data);
+  // Text another program put there comes back in the code page.
+  const std::u16string other = u"\u00D1and\u00FA\r\nsecond line";
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (other.size() + 1) * sizeof(char16_t));
+  std::memcpy(GlobalLock(memory), other.c_str(), (other.size() + 1) * sizeof(char16_t));
+  GlobalUnlock(memory);
+  EmptyClipboard();
+  ASSERT_NE(SetClipboardData(CF_UNICODETEXT, memory), nullptr);
+  CloseClipboard();
+  EXPECT_EQ(console_.clipboard(), "\xA5" "and\xA3");  // Ñandú
 }
 
 TEST(Win32ConsoleClipboard, TextsConvertBetweenCodePageAndUnicode) {
