@@ -210,7 +210,12 @@ void Win32Console::fitWindow() {
                    static_cast<SHORT>(std::min<int>(info.srWindow.Bottom - info.srWindow.Top + 1, rows) - 1)};
   SetConsoleWindowInfo(out_, TRUE, &inner);
   SetConsoleScreenBufferSize(out_, COORD{columns, rows});
-  SMALL_RECT whole{0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
+  // Not beyond the largest window the screen (or the terminal, under Wine)
+  // can show: Wine would take the size and draw past the terminal's edge.
+  const COORD largest = GetLargestConsoleWindowSize(out_);
+  const SHORT wide = largest.X > 0 ? std::min(columns, largest.X) : columns;
+  const SHORT high = largest.Y > 0 ? std::min(rows, largest.Y) : rows;
+  SMALL_RECT whole{0, 0, static_cast<SHORT>(wide - 1), static_cast<SHORT>(high - 1)};
   SetConsoleWindowInfo(out_, TRUE, &whole);
 }
 
@@ -218,8 +223,11 @@ void Win32Console::updateSize(bool force) {
   CONSOLE_SCREEN_BUFFER_INFO info;
   int columns = ScreenBuffer::kColumns, rows = ScreenBuffer::kRows, left = 0, top = 0;
   if (GetConsoleScreenBufferInfo(out_, &info)) {
+    const COORD largest = GetLargestConsoleWindowSize(out_);
     columns = info.srWindow.Right - info.srWindow.Left + 1;
     rows = info.srWindow.Bottom - info.srWindow.Top + 1;
+    if (largest.X > 0) columns = std::min<int>(columns, largest.X);
+    if (largest.Y > 0) rows = std::min<int>(rows, largest.Y);
     left = info.srWindow.Left;
     top = info.srWindow.Top;
   }
