@@ -24,7 +24,7 @@ tests_option=OFF
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DXT_WIN_DEPS="$deps" -DXT_TESTS=$tests_option >/dev/null
 targets=(xtancar xtdata)
-[ $tests = 0 ] || targets+=(xt_tests)
+[ $tests = 0 ] || targets+=(xt_tests xt_wintests)
 cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
 
 if [ $tests = 1 ]; then
