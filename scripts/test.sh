@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the unit, scenario and terminal
-# tests; static analysis (clang-tidy, cppcheck); the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer; and every fuzz target
-# for a bounded time (FUZZ_SECONDS, default 60 each).
+# tests; the Windows build with its unit tests under Wine; static analysis
+# (clang-tidy, cppcheck); the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer; and every fuzz target for a bounded time
+# (FUZZ_SECONDS, default 60 each).
 #
 # XT_QUICK=1 runs only the ordinary build and its tests.
 set -euo pipefail
@@ -20,6 +21,9 @@ step "tests"
 (cd build && ctest --output-on-failure -j "$jobs")
 
 if [ "${XT_QUICK:-0}" = 1 ]; then exit 0; fi
+
+step "Windows build and tests under Wine"
+scripts/build-windows.sh --tests build-win
 
 step "static analysis"
 scripts/static-analysis.sh build
