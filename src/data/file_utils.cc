@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/native_path.h"
 
 namespace xt {
 
@@ -105,13 +106,15 @@ std::string fullDirectoryPath(FileSystem& fs, const std::string& path) {
   std::string text = first == std::string::npos ? "" : path.substr(first, last - first + 1);
   for (char& c : text)
     if (c == '\\') c = '/';
-  if (text.empty() || text[0] != '/') {
+  if (pathRootLength(text) == 0) {
     std::string cwd = fs.currentDirectory();
     text = cwd.empty() ? "" : cwd + "/" + text;
   }
 
+  // The root ("/", or on Windows "C:/" or "//server/share/") stays as it is.
+  const size_t root = pathRootLength(text);
   std::vector<std::string> parts;
-  size_t i = 0;
+  size_t i = root;
   while (i < text.size()) {
     size_t slash = text.find('/', i);
     if (slash == std::string::npos) slash = text.size();
@@ -123,7 +126,8 @@ std::string fullDirectoryPath(FileSystem& fs, const std::string& path) {
     }
     i = slash + 1;
   }
-  std::string result = "/";
+  std::string result = root ? text.substr(0, root) : "/";
+  if (result.back() != '/') result += '/';
   for (const std::string& part : parts) result += part + "/";
   return result;
 }

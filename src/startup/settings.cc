@@ -5,6 +5,7 @@
 #include "format/fixed_text.h"
 #include "format/format_settings.h"
 #include "platform/file_system.h"
+#include "platform/native_path.h"
 #include "platform/system.h"
 
 namespace xt {
@@ -38,9 +39,14 @@ std::string normaliseDirectory(std::string_view dir) {
 
 void anchorDirectories(SessionSettings& settings, const std::string& startDir) {
   if (startDir.empty()) return;
+  auto absolute = [](std::string dir) {
+    for (char& c : dir)
+      if (c == '\\') c = '/';
+    return pathRootLength(dir) > 0;  // "/x" or "\\x"; on Windows also "C:\\x" and "\\\\server\\share\\x"
+  };
   const std::string prefix = startDir.back() == '/' ? startDir : startDir + "/";
   for (std::string* dir : {&settings.rootDir, &settings.tempDir, &settings.terminalDir})
-    if (!dir->empty() && dir->front() != '/' && dir->front() != '\\') dir->insert(0, prefix);
+    if (!dir->empty() && !absolute(*dir)) dir->insert(0, prefix);
 }
 
 void loadSettings(const System& sys, FileSystem& fs, SessionSettings& s, FormatSettings& format) {

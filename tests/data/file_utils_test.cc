@@ -31,6 +31,11 @@ TEST(FullDirectoryPath, AbsolutePathsAreNormalised) {
   EXPECT_EQ(fullDirectoryPath(disk, "  /srv/tav/  "), "/srv/tav/");
   EXPECT_EQ(fullDirectoryPath(disk, "/srv//tav/a/b/../../c/."), "/srv/tav/c/");
   EXPECT_EQ(fullDirectoryPath(disk, "/srv/a..b/.c/"), "/srv/a..b/.c/");
+#ifdef _WIN32
+  EXPECT_EQ(fullDirectoryPath(disk, "C:\\tav\\..\\x"), "C:/x/");
+  EXPECT_EQ(fullDirectoryPath(disk, "c:/../tav"), "c:/tav/");  // ".." at the drive's root stays there
+  EXPECT_EQ(fullDirectoryPath(disk, "\\\\srv\\share\\a\\..\\b"), "//srv/share/b/");
+#endif
 }
 
 TEST(FullDirectoryPath, RelativePathsStartAtTheCurrentDirectory) {

@@ -35,6 +35,13 @@ TEST(AnchorDirectoriesTest, RelativeDirectoriesAreTakenFromTheStartDirectory) {
   anchorDirectories(s, "/");
   EXPECT_EQ(s.rootDir, "\\srv\\tav\\");
   EXPECT_EQ(s.tempDir, "");  // not set stays not set
+#ifdef _WIN32
+  s.rootDir = "Z:\\tav\\";
+  s.tempDir = "\\\\srv\\share\\t1\\";
+  anchorDirectories(s, "C:/work");
+  EXPECT_EQ(s.rootDir, "Z:\\tav\\");
+  EXPECT_EQ(s.tempDir, "\\\\srv\\share\\t1\\");
+#endif
 }
 
 class LoadSettingsTest : public ::testing::Test {
