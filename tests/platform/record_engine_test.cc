@@ -2,9 +2,11 @@
 // test runs on the SQLite engine and on the PostgreSQL engine (over the
 // test server).
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <functional>
@@ -12,7 +14,9 @@
 
 #include "engine_kinds.h"
 #include "engine_test_util.h"
+#ifndef _WIN32
 #include "testing/child_process.h"
+#endif
 #include "platform/files.h"
 
 namespace xt {
@@ -370,6 +374,7 @@ TEST_P(EngineTest, NullKeysLeaveRecordsOutAndAutoIncrementNumbers) {
 
 // ---- Record locks and other processes ---------------------------------------
 
+#ifndef _WIN32  // other terminals are forked children
 TEST_P(EngineTest, RecordLockOfAnotherProcessGives84UntilItDies) {
   Handle h(*engine_);
   ASSERT_EQ(h.create(path(), specBytes(8, {key({segment(1, 4)})})), 0);
@@ -397,6 +402,7 @@ TEST_P(EngineTest, RecordLockOfAnotherProcessGives84UntilItDies) {
   EXPECT_EQ(h.call(op::kUpdate, "AAAAnew!", "", 0).status, 0);
   EXPECT_EQ(h.read(op::kGetEqual, 0, "AAAA").data, "AAAAnew!");
 }
+#endif
 
 TEST_P(EngineTest, LocksBetweenPositionBlocksOfOneProcess) {
   Handle a(*engine_), b(*engine_);
@@ -423,6 +429,7 @@ TEST_P(EngineTest, LocksBetweenPositionBlocksOfOneProcess) {
 }
 
 
+#ifndef _WIN32  // other terminals are forked children
 // A file another terminal has open is never replaced under it (its writes
 // would be lost): 85 after the busy time; closed, it is replaced.
 TEST_P(EngineTest, ReplaceWaitsForTheTerminalsThatHaveTheFileOpen) {
@@ -482,6 +489,7 @@ TEST_P(EngineTest, TerminalsCreatingTogetherKeepEveryRecord) {
   for (testutil::Reply r = h.read(op::kGetFirst, 0); r.status == 0; r = h.read(op::kGetNext, 0, r.key)) ++stored;
   EXPECT_EQ(stored, kTerminals * kRecords);
 }
+#endif
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(EngineKind::Sqlite, EngineKind::Postgres),
                          testutil::engineKindName);
