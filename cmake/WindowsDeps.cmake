@@ -51,8 +51,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 case $1 in
   # A server still running (from a program just ended, or a run that was
-  # interrupted) is not a persistent one: it is stopped first.
-  # Wine's background programs (services and the like) start with the first
+  # interrupted) is not a persistent one: it is stopped first. Wine's
+  # background programs (services and the like) start with the first
   # program and live as long as the server: they are started here, away
   # from the output of any test, which would otherwise stay open.
   --server-start)

@@ -1,6 +1,5 @@
 #include "platform/sqlite_sidecar.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #ifdef _WIN32
@@ -76,7 +75,9 @@ bool downgradeToShared(LockFile file, int64_t at) {
 }
 
 // Whether another handle holds a lock on the byte. Windows cannot tell
-// without trying: the byte is taken and given back at once.
+// without trying: the byte is taken and given back at once, so a lock
+// asked for in that instant without waiting is refused as if held (a
+// waiting one gets it on its next try).
 bool lockedElsewhere(LockFile file, int64_t at) {
   if (!setRangeLock(file, at, Lock::Exclusive)) return true;
   setRangeLock(file, at, Lock::None);
