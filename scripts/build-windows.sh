@@ -28,5 +28,9 @@ targets=(xtancar xtdata)
 cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
 
 if [ $tests = 1 ]; then
+  # The terminal tests under Wine share their installations with the Linux
+  # programs of the ordinary build.
+  cmake -S . -B build -G Ninja >/dev/null
+  cmake --build build -j "$jobs" --target xtancar xtdata
   (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300)
 fi

@@ -408,8 +408,9 @@ TEST_P(OperatorFormTest, AnUnopenableLockFileIsReportedAndTheCodeAskedAgain) {
   ASSERT_TRUE(runOperatorForm(form).ok);
   EXPECT_EQ(terminal.pendingEvents(), 0u);
   ASSERT_EQ(terminal.screens.size(), 1u);
-  EXPECT_NE(terminal.screens[0].find("NO ES POT ACCEDIR AL FITXER " + lockFile), std::string::npos)
-      << terminal.screens[0];
+  // The box breaks the line where the path is long (the scratch directory on Windows).
+  for (const std::string& part : {std::string("NO ES POT ACCEDIR AL FITXER"), lockFile})
+    EXPECT_NE(terminal.screens[0].find(part), std::string::npos) << terminal.screens[0];
   EXPECT_FALSE(form.lockHeld());
   auto ops = operators();
   ASSERT_EQ(ops.size(), 1u);
@@ -655,8 +656,8 @@ TEST_P(ServerFormTest, ALostConnectionFailsTheStoreAndTheNextCodeConnectsAgain) 
   ASSERT_TRUE(runOperatorForm(form).ok);
   EXPECT_EQ(terminal.pendingEvents(), 0u);
   ASSERT_EQ(terminal.screens.size(), 1u);
-  const std::string message = "NO ES POT ACCEDIR AL FITXER " + t.root() + "Operador (95";
-  EXPECT_NE(terminal.screens[0].find(message), std::string::npos) << terminal.screens[0];
+  for (const std::string& part : {std::string("NO ES POT ACCEDIR AL FITXER"), t.root() + "Operador", std::string("(95")})
+    EXPECT_NE(terminal.screens[0].find(part), std::string::npos) << terminal.screens[0];
   EXPECT_FALSE(form.lockHeld());
 
   auto ops = operators();

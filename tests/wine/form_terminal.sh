@@ -24,7 +24,7 @@ tm() { tmux -u -L "$sock" -f "$work/tmux.conf" "$@"; }
 cleanup() {
   tm kill-server 2>/dev/null
   [ -n "${XT_PG_DIR:-}" ] || bash "$source_dir/scripts/pg-test-server.sh" stop "$work/pg" >/dev/null 2>&1
-  rm -rf "$work"
+  [ -n "${XT_KEEP:-}" ] || rm -rf "$work"  # XT_KEEP=1 keeps the installations to look at
 }
 trap cleanup EXIT
 # The PostgreSQL server of the test run, or one of the script's own.
@@ -68,6 +68,14 @@ wait_screen() {
 }
 keys() { tm send-keys -t "$@"; }
 typed() { tm send-keys -t "$1" -l "$2"; }
+wait_row_not() {
+  local i
+  for i in $(seq 200); do
+    row "$1" "$2" | grep -qF -- "$3" || return 0
+    sleep 0.05
+  done
+  fail "row $2 of $1 kept showing '$3'"
+}
 in_group1() { wait_row "$1" 24 "F4 Llista"; }
 in_group2() { wait_row "$1" 24 "Enter Desa"; }
 
@@ -163,8 +171,10 @@ store_operator() {
 
 scenario=
 failures=0
+# XT_SCENARIO=text runs only the scenarios whose name contains text.
 scenario() {
   scenario=$1
+  [[ "$1" == *"${XT_SCENARIO:-}"* ]] || return 0
   ("$2") || failures=$((failures + 1))
   tm kill-server 2>/dev/null
 }
@@ -239,6 +249,7 @@ both_builds() {
   keys l F4
   wait_row l 9 "║WIN1      Des de W  RESTRINGIT     ║"
   keys l Escape
+  wait_row_not l 3 "╔"
   in_group1 l
   store_operator l LIN1 "Des de L"
   leave_form l
@@ -283,6 +294,7 @@ on_the_server() {
   keys l F4
   wait_row l 9 "║WIN1      Des de W  RESTRINGIT     ║"
   keys l Escape
+  wait_row_not l 3 "╔"
   in_group1 l
 
   # Linux edits WIN1; Windows asks for it, waits, gives up with Esc, asks
