@@ -41,17 +41,20 @@ int16_t readHelpKey(Screen& screen) {
 }
 
 // Runs the document opener through COMSPEC (a POSIX shell when it is
-// empty). The shell is run as "<shell> -c <line>", the counterpart of
-// "/C"; the document path keeps its backslash, quoted so the shell passes
-// it to the opener unchanged. The topic is a plain name, so nothing in the
-// line is shell syntax.
+// empty). A Windows command interpreter gets the line as it stands
+// ("<COMSPEC> /C XOBRIR AJUDA\topic.HTM"); a POSIX shell (an absolute
+// Unix path) is run as "<shell> -c <line>", with the document path quoted
+// so that its backslash reaches the opener unchanged. The topic is a plain
+// name, so nothing in the line is shell syntax.
 void openHtmlHelp(Screen& screen, const std::string& topic) {
   std::string shell = screen.system.env("COMSPEC");
   if (shell.empty()) shell = "/bin/sh";
+  const std::string document = "AJUDA\\" + topic + ".HTM";
+  const bool posixShell = shell.front() == '/';
   // The opener gets the terminal as the user had it; whatever it printed
   // is covered again afterwards.
   screen.console.leaveTerminal();
-  screen.system.runCommand(shell, "XOBRIR 'AJUDA\\" + topic + ".HTM'");
+  screen.system.runCommand(shell, "XOBRIR " + (posixShell ? "'" + document + "'" : document));
   screen.console.returnToTerminal();
 }
 

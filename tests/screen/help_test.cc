@@ -257,8 +257,11 @@ TEST_F(HelpTest, WindowsHostsOpenTheHtmlDocument) {
   showHelp(program.screen, "XTANCAR_1-b");
   system.setEnv("COMSPEC", "");
   showHelp(program.screen, "XMENUPR");
+  system.setEnv("COMSPEC", "C:\\Windows\\system32\\cmd.exe");
+  showHelp(program.screen, "XMENUPR");
   EXPECT_EQ(system.commands, (std::vector<std::string>{"/usr/bin/env-shell|XOBRIR 'AJUDA\\XTANCAR_1-b.HTM'",
-                                                       "/bin/sh|XOBRIR 'AJUDA\\XMENUPR.HTM'"}));
+                                                       "/bin/sh|XOBRIR 'AJUDA\\XMENUPR.HTM'",
+                                                       "C:\\Windows\\system32\\cmd.exe|XOBRIR AJUDA\\XMENUPR.HTM"}));
   EXPECT_TRUE(console.shots.empty());  // no key is waited for
   EXPECT_FALSE(fileExists(dir / "tmp/WinPush.tmp"));
 }
