@@ -10,6 +10,7 @@
 
 #include "platform/cp850.h"
 #include "platform/key_codes.h"
+#include "platform/win32/win32_system.h"
 
 namespace xt {
 
@@ -71,6 +72,7 @@ BOOL WINAPI controlHandler(DWORD type) {
   }
   pendingTermination.store(code);
   if (wakeEvent) SetEvent(wakeEvent);
+  Win32System::requestEnd();  // a pause under way ends at once, so the next beforePause sees it
   if (type == CTRL_BREAK_EVENT) return TRUE;  // the program ends itself at its next read
   // The process ends when this returns: the program's own handler gets
   // its chance to end it first.
