@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/console_keys.h"
 #include "platform/cp850.h"
 #include "platform/key_codes.h"
 
@@ -131,34 +132,10 @@ int16_t modifiedCharacter(int c, int mods) {
 }  // namespace
 
 int16_t KeyDecoder::altKey(uint8_t ch) {
-  static constexpr char kRow1[] = "QWERTYUIOP";  // 0x10..
-  static constexpr char kRow2[] = "ASDFGHJKL";   // 0x1E..
-  static constexpr char kRow3[] = "ZXCVBNM";     // 0x2C..
-  auto scan = [](int code) { return static_cast<int16_t>(code << 8); };
-  uint8_t up = (ch >= 'a' && ch <= 'z') ? static_cast<uint8_t>(ch - 32) : ch;
-  for (int i = 0; kRow1[i]; ++i)
-    if (static_cast<uint8_t>(kRow1[i]) == up) return scan(0x10 + i);
-  for (int i = 0; kRow2[i]; ++i)
-    if (static_cast<uint8_t>(kRow2[i]) == up) return scan(0x1E + i);
-  for (int i = 0; kRow3[i]; ++i)
-    if (static_cast<uint8_t>(kRow3[i]) == up) return scan(0x2C + i);
-  if (ch >= '1' && ch <= '9') return scan(0x78 + (ch - '1'));
   switch (ch) {
-    case '0': return scan(0x81);
-    case '-': return scan(0x82);
-    case '=': return scan(0x83);
-    case '[': return scan(0x1A);
-    case ']': return scan(0x1B);
-    case ';': return scan(0x27);
-    case '\'': return scan(0x28);
-    case '`': return scan(0x29);
-    case '\\': return scan(0x2B);
-    case ',': return scan(0x33);
-    case '.': return scan(0x34);
-    case '/': return scan(0x35);
-    case 0x7F: case 0x08: return scan(0x0E);
-    case 0x0D: return scan(0x1C);
-    default: return static_cast<int16_t>(ch);
+    case 0x7F: case 0x08: return static_cast<int16_t>(0x0E00);  // Alt+Backspace
+    case 0x0D: return static_cast<int16_t>(0x1C00);             // Alt+Enter
+    default: return altCharacterKey(ch);
   }
 }
 
