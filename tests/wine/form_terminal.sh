@@ -68,6 +68,14 @@ wait_screen() {
 }
 keys() { tm send-keys -t "$@"; }
 typed() { tm send-keys -t "$1" -l "$2"; }
+wait_screen_not() {
+  local i
+  for i in $(seq 200); do
+    tm capture-pane -p -t "$1" | grep -qF -- "$2" || return 0
+    sleep 0.05
+  done
+  fail "$1 kept showing '$2'"
+}
 wait_row_not() {
   local i
   for i in $(seq 200); do
@@ -244,8 +252,21 @@ both_builds() {
   local inst; inst=$(fresh_install both) || exit 1
   run_form w windows "$inst"
   store_operator w WIN1 "Des de W"
+  # The calculator keeps its tape in the session's TAVCALC.TMP.
+  keys w M-x
+  wait_screen w "└────────────────────────┘"
+  typed w "12+3="
+  wait_screen w "│                    15  │"
+  tm capture-pane -p -t w | grep -qF "│                    12 +│" || fail "no tape on Windows"
+  keys w Escape
+  wait_screen_not w "│                    15  │"
   leave_form w
   run_form l linux "$inst"
+  keys l M-x
+  wait_screen l "│                    15  │"
+  tm capture-pane -p -t l | grep -qF "│                    12 +│" || fail "the tape from Windows is not shown"
+  keys l Escape
+  wait_screen_not l "│                    15  │"
   keys l F4
   wait_row l 9 "║WIN1      Des de W  RESTRINGIT     ║"
   keys l Escape
