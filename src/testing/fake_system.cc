@@ -1,6 +1,6 @@
 #include "testing/fake_system.h"
 
-#include <ctime>
+#include <chrono>
 
 namespace xt {
 
@@ -22,31 +22,23 @@ void FakeSystem::setNow(const LocalTime& t) {
 }
 
 LocalTime FakeSystem::now() const {
-  // Add the elapsed milliseconds to the start time through the C calendar.
-  struct tm tm {};
-  tm.tm_year = start_.year - 1900;
-  tm.tm_mon = start_.month - 1;
-  tm.tm_mday = start_.day;
-  tm.tm_hour = start_.hour;
-  tm.tm_min = start_.minute;
-  int64_t totalMs = start_.millisecond + elapsed_;
-  tm.tm_sec = start_.second + static_cast<int>(totalMs / 1000);
-  struct tm out {};
-#ifdef _WIN32
-  time_t t = ::_mkgmtime(&tm);
-  ::gmtime_s(&out, &t);
-#else
-  time_t t = ::timegm(&tm);
-  ::gmtime_r(&t, &out);
-#endif
+  // The start time plus the elapsed milliseconds, on the proleptic
+  // Gregorian calendar (any year, on every platform).
+  using namespace std::chrono;
+  const sys_days day{year{start_.year} / start_.month / start_.day};
+  const sys_time<milliseconds> at = day + hours{start_.hour} + minutes{start_.minute} + seconds{start_.second} +
+                                    milliseconds{start_.millisecond + elapsed_};
+  const sys_days atDay = floor<days>(at);
+  const year_month_day ymd{atDay};
+  const hh_mm_ss<milliseconds> clock{at - atDay};
   LocalTime r;
-  r.year = out.tm_year + 1900;
-  r.month = out.tm_mon + 1;
-  r.day = out.tm_mday;
-  r.hour = out.tm_hour;
-  r.minute = out.tm_min;
-  r.second = out.tm_sec;
-  r.millisecond = static_cast<int>(totalMs % 1000);
+  r.year = static_cast<int>(ymd.year());
+  r.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
+  r.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
+  r.hour = static_cast<int>(clock.hours().count());
+  r.minute = static_cast<int>(clock.minutes().count());
+  r.second = static_cast<int>(clock.seconds().count());
+  r.millisecond = static_cast<int>(clock.subseconds().count());
   return r;
 }
 

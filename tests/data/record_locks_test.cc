@@ -1,10 +1,11 @@
-#include "platform/posix/posix_file_system.h"
 #include "data/record_locks.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <csignal>
@@ -13,11 +14,13 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/posix/posix_system.h"
-#include "testing/child_process.h"
+#include "platform/native.h"
 #include "testing/no_record_engine.h"
 #include "testing/test_program.h"
+#ifndef _WIN32
+#include "testing/child_process.h"
 #include "testing/unprivileged.h"
+#endif
 
 namespace xt {
 namespace {
@@ -63,7 +66,7 @@ struct Terminal {
   ScratchDir temp;
   MessageConsole console;
   WatchedSystem system;
-  PosixFileSystem disk;
+  NativeFileSystem disk;
   NoEngine engine;
   Program program;
 };
@@ -151,11 +154,12 @@ TEST(LockIdentity, ZeroIsNeverAnOwnerId) {
   EXPECT_EQ(tp.program().data.locks.computerName, "PC             ");
 }
 
+#ifndef _WIN32  // the two processes are forked children
 // Terminals of one machine share its computer name; two that make their
 // identity in the same instant must still get owner ids of their own.
 TEST(LockIdentity, ProcessesStartingAtTheSameTimeGetDifferentIds) {
   // The real process id and generator, with the clock stopped.
-  struct StoppedClock : PosixSystem {
+  struct StoppedClock : NativeSystem {
     LocalTime now() const override { return {2026, 12, 7, 10, 0, 1, 250}; }
   };
   ScratchDir first, second;
@@ -164,7 +168,7 @@ TEST(LockIdentity, ProcessesStartingAtTheSameTimeGetDifferentIds) {
                 FakeConsole console;
                 StoppedClock system;
                 NoRecordEngine engine;
-                PosixFileSystem disk;
+                NativeFileSystem disk;
                 Program program(console, system, disk, engine);
                 program.settings.tempDir = temp->path();
                 ensureLockIdentity(program.data);
@@ -178,6 +182,8 @@ TEST(LockIdentity, ProcessesStartingAtTheSameTimeGetDifferentIds) {
   EXPECT_EQ(a.substr(4), b.substr(4));
   EXPECT_NE(a.substr(0, 4), b.substr(0, 4));
 }
+
+#endif
 
 TEST(LockRecordKey, HighBytesBecomeTwoDigits) {
   EXPECT_EQ(encodeLockKey("\xC1"), "65");
@@ -414,6 +420,7 @@ TEST_F(RecordLocks, AnUnopenableLockFileIsReportedNotWaitedFor) {
   }
 }
 
+#ifndef _WIN32  // another user: an unprivileged child
 // The usual mistake of a shared installation: the lock file was made by
 // another user without group write permission.
 TEST_F(RecordLocks, ALockFileOfAnotherUserIsReportedAndReleaseGivesUp) {
@@ -444,6 +451,8 @@ TEST_F(RecordLocks, ALockFileOfAnotherUserIsReportedAndReleaseGivesUp) {
   EXPECT_EQ(records(lockFile()).size(), 1u);
 }
 
+#endif
+
 TEST_F(RecordLocks, MessageInEachLanguage) {
   struct Case {
     const char* language;
@@ -465,6 +474,7 @@ TEST_F(RecordLocks, MessageInEachLanguage) {
   }
 }
 
+#ifndef _WIN32  // other terminals are forked children
 // Processes that wait for each other: the fake clock would run ahead by a
 // whole pause on every busy retry and soon make the other processes' fresh
 // records look 30 minutes old. Every terminal keeps one fixed time instead,
@@ -517,6 +527,8 @@ TEST_F(RecordLocks, OnlyOneProcessGetsAContestedKey) {
             })),
             0);
 }
+
+#endif
 
 }  // namespace
 }  // namespace xt

@@ -132,7 +132,16 @@ HANDLE openHandle(const std::string& native, DWORD access, DWORD disposition, DW
 // file was meant says so (Windows says only "access denied").
 FileResult openFailure(const std::string& native) {
   DWORD error = ::GetLastError();
-  if (error == ERROR_ACCESS_DENIED && isDirectory(native)) return FileResult::fromErrno(EISDIR, native);
+  // Windows answers access denied for a directory, Wine file not found.
+  if (isDirectory(native)) return FileResult::fromErrno(EISDIR, native);
+  if (error == ERROR_PATH_NOT_FOUND) {
+    // A file where a directory of the path should be: ENOTDIR, as on Linux.
+    const std::vector<std::string> parents = pathPrefixes(native);
+    for (size_t i = 0; i + 1 < parents.size(); ++i) {
+      const DWORD a = attributesOf(parents[i]);
+      if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY)) return FileResult::fromErrno(ENOTDIR, native);
+    }
+  }
   return failure(error, native);
 }
 
