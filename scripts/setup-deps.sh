@@ -24,7 +24,8 @@ esac
 
 packages=(build-essential cmake ninja-build libsqlite3-dev sqlite3 libgtest-dev python3
           libbenchmark-dev tmux openssl libssl-dev apache2-bin curl ccache
-          clang clang-tidy cppcheck libclang-rt-14-dev postgresql libpq-dev)
+          clang clang-tidy cppcheck libclang-rt-14-dev postgresql libpq-dev
+          groff-base man-db)
 # The cross compiler with the posix thread model (std::thread, std::mutex),
 # Wine to run the tests, GoogleTest's sources to build it with the cross
 # compiler, Tcl for SQLite's amalgamation, dpkg-dev for `apt-get source`,

@@ -742,6 +742,10 @@ int commandCopy(Tool& tool, const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return xt::usage("no command");
+  if (args[0] == "--version") {
+    std::puts("xtdata " XT_VERSION);
+    return 0;
+  }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     std::fputs(xt::kHelp, stdout);
     return 0;

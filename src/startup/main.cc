@@ -20,6 +20,36 @@
 
 namespace {
 
+// What the program is and how it is started: on standard output for --help,
+// on the error output after a wrong argument.
+constexpr const char* kUsage = R"(usage: xtancar
+       xtancar --help | --version
+
+The operator maintenance form: keeps the installation's operator file and
+the intranet's .HTACCESS and .HTPASSWD. It runs on the terminal (at least
+80x25, UTF-8) and takes no arguments: the installation and the session come
+from the environment.
+
+  TAVROOT     the installation root, ending in / (Vexa.ini, FORMS/XTANCAR.JPN,
+              LOCALE/XTANCAR.LNG, ddf/Operador.xdf, Operador.dat, LOCKS/,
+              AJUDA/, .HTACCESS, .HTPASSWD, db.log); the program runs there
+  TAVTMP      the session directory, one per terminal (Sessio.ini,
+              VexaTerm.ini, WinPush.tmp, Browse.tmp, LOCKS.TMP)
+  TERM        the terminal type; the terminal directory instead when it names
+              an existing directory and Sessio.ini has no [Terminal] Dir
+  ESCDELAY    milliseconds to wait for the rest of a key after Esc (default 25)
+  PGPASSFILE  the password file for the data server (default ~/.pgpass)
+
+A relative TAVROOT or TAVTMP is taken from the directory the program is
+started in.
+
+Exit codes: 0 the operator left with Esc, 1 the operator file could not be
+opened, 2 any other start-up failure or a wrong argument, 128 + the signal
+when the program is ended from outside.
+
+The manual: man xtancar (the data files: man xtdata).
+)";
+
 // The notice shown instead of the form while the terminal is smaller than
 // the form, in the session's language (code page 850).
 std::string tooSmallText(const xt::SessionSettings& settings, int columns, int rows) {
@@ -51,7 +81,21 @@ int fatal(xt::Program& program, xt::NativeConsole& console, const std::string& m
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  // Answered before anything touches the terminal or the installation.
+  if (argc > 1) {
+    const std::string argument = argv[1];
+    if (argc == 2 && argument == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (argc == 2 && argument == "--version") {
+      std::puts("xtancar " XT_VERSION);
+      return 0;
+    }
+    std::fprintf(stderr, "xtancar: unexpected argument %s\n%s", argument.c_str(), kUsage);
+    return 2;
+  }
   xt::NativeSystem system;
   xt::NativeFileSystem disk;
   xt::NativeConsole console;
