@@ -28,6 +28,8 @@
 #include "platform/pg_engine.h"
 #include "platform/record_engine.h"
 #include "platform/sqlite_engine.h"
+#include "tools/admin_commands.h"
+#include "tools/progress.h"
 
 namespace xt {
 namespace {
@@ -74,6 +76,19 @@ const char* kHelp = R"(usage: xtdata [--server CONNINFO] COMMAND ARGUMENTS
   owner DATAFILE NAME | --program | --clear
       Set the owner name (--program: the one the program opens with) or
       clear it. A file with an owner name opens only with that name.
+  new-installation DIR [--group GROUP] [--template TEMPLATE]
+      Lay out a new installation in DIR (missing or empty) from the
+      template: the form, texts, help, dictionaries and sessio/. Everything
+      gets GROUP (default: the caller's), is group-writable, and directories
+      keep their group on new files. Default template:
+      <program's directory>/../share/xtancar/installation.
+  locks [NAME]
+      What LOCKS/*.lck (or LOCKS/NAME.lck) of the installation ($TAVROOT,
+      else the current directory) hold: each record's holder, age, type,
+      key range, and whether it is free or stale. Only reads.
+
+load, dump and copy show their progress on standard error when it is a
+terminal (dump: when standard output is not).
 
 A DATAFILE, FROM or TO is a path on the disk, or server:PATH for the table
 of PATH on the installation's server: PATH is taken from the current
@@ -96,6 +111,7 @@ int usage(const std::string& message) {
 }
 
 int failed(const std::string& message) {
+  Progress::finishShown();
   std::fprintf(stderr, "xtdata: %s\n", message.c_str());
   return kFailure;
 }
@@ -433,6 +449,8 @@ int commandDump(Tool& tool, const std::vector<std::string>& args) {
   FileSpec fileSpec;
   if (int rc = openWithStat(file, dataFile, stat, fileSpec)) return rc;
   std::printf("# xtdata dump of %s, %u records, key %d\n", path.c_str(), readLe32(stat.data() + 6), keyNumber);
+  // Records going to the terminal show their own progress.
+  Progress progress("dumped", readLe32(stat.data() + 6), standardErrorIsTerminal() && !standardOutputIsTerminal());
   std::string key;
   int16_t operation = op::kGetFirst;
   int count = 0;
@@ -450,7 +468,9 @@ int commandDump(Tool& tool, const std::vector<std::string>& args) {
     std::printf("@%u\n%s", readLe32(pos.data()), hexLines(record).c_str());
     operation = op::kGetNext;
     ++count;
+    progress.step();
   }
+  progress.finish();
   std::fprintf(stderr, "xtdata: %d records dumped\n", count);
   return 0;
 }
@@ -505,6 +525,7 @@ int commandLoad(Tool& tool, const std::vector<std::string>& args) {
   FileSpec fileSpec;
   if (int rc = openWithStat(file, dataFile, stat, fileSpec)) return rc;
   int loaded = 0;
+  Progress progress("loaded", records.size(), standardErrorIsTerminal());
   for (size_t i = 0; i < records.size(); ++i) {
     std::string data = records[i];
     if (!fileSpec.variableLength() && data.size() != fileSpec.recordLength)
@@ -518,7 +539,9 @@ int commandLoad(Tool& tool, const std::vector<std::string>& args) {
       return failed("record " + std::to_string(i + 1) + ": " + statusText(*engine, st) + " (" +
                     std::to_string(loaded) + " loaded)");
     ++loaded;
+    progress.step();
   }
+  progress.finish();
   std::printf("%d records loaded into %s\n", loaded, path.c_str());
   return 0;
 }
@@ -711,6 +734,7 @@ int commandCopy(Tool& tool, const std::vector<std::string>& args) {
   std::string key;
   int16_t operation = op::kGetFirst;
   uint32_t copied = 0;
+  Progress progress("copied", records, standardErrorIsTerminal());
   for (;; operation = op::kGetNext) {
     std::string data(65535, ' ');
     uint32_t length = uint32_t(data.size());
@@ -722,13 +746,16 @@ int commandCopy(Tool& tool, const std::vector<std::string>& args) {
     data.resize(length);
     std::string scratch;
     if (int16_t ist = target.call(op::kInsert, data, length, scratch, 0)) {
+      progress.finish();
       std::fprintf(stderr, "xtdata: record @%u of %s:\n%s", source.position(), from.shown.c_str(),
                    hexLines(data).c_str());
       return failed("inserting into " + to.shown + ": " + statusText(*toEngine, ist) + " (" +
                     std::to_string(copied) + " records copied)");
     }
     ++copied;
+    progress.step();
   }
+  progress.finish();
   if (copied != records)
     return failed(from.shown + " held " + std::to_string(records) + " records and " + std::to_string(copied) +
                   " were copied into " + to.shown + " (records added or deleted meanwhile)");
@@ -769,5 +796,7 @@ int main(int argc, char** argv) {
   if (command == "copy") return xt::commandCopy(tool, args);
   if (command == "dictionary") return xt::commandDictionary(args);
   if (command == "owner") return xt::commandOwner(tool, args);
+  if (command == "new-installation") return xt::commandNewInstallation(args, argv[0]);
+  if (command == "locks") return xt::commandLocks(args);
   return xt::usage("unknown command " + command);
 }
