@@ -22,10 +22,11 @@ case ${1:-} in
   *) echo "usage: $0 [--windows]" >&2; exit 2 ;;
 esac
 
+# dpkg-dev, lintian and zip: scripts/package.sh.
 packages=(build-essential cmake ninja-build libsqlite3-dev sqlite3 libgtest-dev python3
           libbenchmark-dev tmux openssl libssl-dev apache2-bin curl ccache
           clang clang-tidy cppcheck libclang-rt-14-dev postgresql libpq-dev
-          groff-base man-db)
+          groff-base man-db dpkg-dev lintian zip)
 # The cross compiler with the posix thread model (std::thread, std::mutex),
 # Wine to run the tests, GoogleTest's sources to build it with the cross
 # compiler, Tcl for SQLite's amalgamation, dpkg-dev for `apt-get source`,
