@@ -37,6 +37,7 @@ done
 
 # ---- Build -------------------------------------------------------------------
 
+# Debian's flags (-O2 -g, hardening) in place of CMake's Release -O3.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 # The packages' file times are the changelog entry's (reproducible builds).
 SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l packaging/debian/changelog -S Timestamp)
@@ -46,7 +47,7 @@ ldflags=$(dpkg-buildflags --get LDFLAGS)
 rm -rf "$build"
 say "Release build in $build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DXT_TESTS=OFF \
-  -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_CXX_FLAGS="$cxxflags" \
+  -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG \
   -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
   -DCMAKE_PROJECT_INCLUDE="$source_dir/packaging/debian/project-version.cmake" >/dev/null
 cmake --build "$build" -j "$jobs" --target xtancar xtdata
