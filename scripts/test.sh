@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the unit, scenario and terminal
-# tests; the Windows build with its unit tests under Wine; static analysis
+# tests; the Debian package, with the terminal and web-server tests on what
+# it installs; the Windows build with its unit tests under Wine; static analysis
 # (clang-tidy, cppcheck); the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer; and every fuzz target for a bounded time
 # (FUZZ_SECONDS, default 60 each).
@@ -21,6 +22,18 @@ step "tests"
 (cd build && ctest --output-on-failure -j "$jobs")
 
 if [ "${XT_QUICK:-0}" = 1 ]; then exit 0; fi
+
+step "Debian package"
+# The packages from a clean Release build (scripts/package.sh; lintian's
+# errors fail it), then the terminal test on the programs and the template
+# unpacked from the .deb, and the web-server test with the unpacked Apache
+# snippet (and the build's intranet_driver, which the package has not).
+rm -rf build-packages
+scripts/package.sh build-packages
+root=build-packages/root
+dpkg -x build-packages/xtancar_*_"$(dpkg --print-architecture)".deb "$root"
+XT_TEMPLATE_DIR=$PWD/$root/usr/share/xtancar/installation bash tests/scripts/form_terminal.sh "$root/usr/bin"
+bash tests/scripts/intranet_apache.sh build "$root/usr/share/xtancar/apache/xtancar-intranet.conf"
 
 step "Windows build and tests under Wine"
 scripts/build-windows.sh --tests build-win
