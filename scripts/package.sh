@@ -75,6 +75,8 @@ doc=$stage/usr/share/doc/xtancar
 install -m 644 packaging/debian/copyright "$doc/copyright"
 install -m 644 packaging/debian/changelog "$doc/changelog.Debian"
 gzip -9n "$doc/changelog.Debian"
+# The lintian warnings kept on purpose, each with its reason.
+install -D -m 644 packaging/debian/lintian-overrides "$stage/usr/share/lintian/overrides/xtancar"
 if [ -d "$stage/usr/share/man" ]; then
   find "$stage/usr/share/man" -type f -name '*.[1-9]' -exec gzip -9n {} +
 else
