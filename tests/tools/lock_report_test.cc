@@ -74,6 +74,9 @@ TEST(LockReport, OneLinePerRecord) {
       {record("HOST2", "-77", "29412070", 'F', "", ""),
        "    1  held   F  HOST2            -77              30 min  (whole file)"},
       {record("", "", "29412000", ' ', "ANNA", "ANNA"), "    1  free"},
+      // Another type than F or K: no key range, no file lock.
+      {record("HOST2", "-77", "29412090", 'X', "ANNA", "ANNA"),
+       "    1  held   X  HOST2            -77              10 min"},
       // A blank owner id is never taken for stale.
       {record("HOST3", "", "1", 'K', "B", "C"),
        "    1  held   K  HOST3                         29412099 min  \"B\" .. \"C\""},
