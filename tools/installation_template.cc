@@ -166,7 +166,8 @@ bool leftOutOfTemplate(const std::string& relative) {
   for (const char* n : kMadeByTerminals)
     if (name == n) return true;
   if (path == "LOCKS" || path == "DB.LOG" || path == ".HTACCESS" || path == ".HTPASSWD") return true;
-  return endsWith(name, ".DAT") || endsWith(name, ".DAT-WAL") || endsWith(name, ".DAT-SHM") ||
+  // Data files with their journals, and the lock files beside them.
+  return endsWith(name, ".LCK") || endsWith(name, ".DAT") || endsWith(name, ".DAT-WAL") || endsWith(name, ".DAT-SHM") ||
          endsWith(name, ".DAT-JOURNAL");
 }
 

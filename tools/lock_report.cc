@@ -102,7 +102,10 @@ std::string lockReport(const std::string& fileName, std::string_view content, in
     std::snprintf(line, sizeof line, "%5d  %-5s  %c  %-15s  %-11s  %6lld min  ", e.position, e.stale ? "stale" : "held",
                   e.type, e.computerName.c_str(), e.ownerId.c_str(), static_cast<long long>(now - e.stamp));
     out += line;
-    out += e.type == 'K' ? printableKey(e.firstKey) + " .. " + printableKey(e.lastKey) : std::string("(whole file)");
+    // Key fields mean something only in a key-range lock.
+    if (e.type == 'K') out += printableKey(e.firstKey) + " .. " + printableKey(e.lastKey);
+    else if (e.type == 'F') out += "(whole file)";
+    while (out.back() == ' ') out.pop_back();
     out += "\n";
   }
   if (cutShort)

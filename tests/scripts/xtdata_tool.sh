@@ -245,6 +245,102 @@ wait "$holder"
 [ "$(sql "SELECT records FROM xt_files WHERE name = 'operador.dat'")" = 4 ] || fail "the refused replace changed the table"
 "$x" copy Back server:Operador --replace >/dev/null || fail "replace once the terminal is gone"
 
+# new-installation: the template beside the build (CMake copies demo/ to
+# share/xtancar/installation), the group on everything, group-writable,
+# set-group-id directories; no operator file until the form makes it.
+cd "$dir"
+unset TAVROOT
+"$x" new-installation New >out.txt || fail "new-installation"
+for f in Vexa.ini FORMS/XTANCAR.JPN LOCALE/XTANCAR.LNG AJUDA/XTANCAR.HLP ddf/Operador.xdf sessio/Sessio.ini; do
+  cmp -s "New/$f" "$src/demo/$f" || fail "new-installation: $f"
+done
+[ -e New/Operador.dat ] && fail "new-installation made the operator file"
+[ "$(find New -type d ! -perm 2775 ! -perm 2770 | wc -l)" = 0 ] || fail "directories not group-writable and set-group-id"
+[ "$(find New -type f ! -perm -0660 | wc -l)" = 0 ] || fail "files not group-writable"
+[ "$(find New ! -group "$(id -g)" | wc -l)" = 0 ] || fail "files not of the caller's group"
+# Never over an existing installation; nothing half made beside it.
+"$x" new-installation New 2>err.txt; [ $? -eq 1 ] || fail "new-installation over an installation"
+grep -q "not empty" err.txt || fail "new-installation refusal message"
+"$x" new-installation New2 --group no-such-group-xt 2>err.txt; [ $? -eq 1 ] || fail "unknown group"
+ls | grep -q "^New2" && fail "a refused new-installation left something"
+# A program with no template beside it names --template; --template and
+# --group given.
+mkdir bin && cp "$x" bin/xtdata
+bin/xtdata new-installation New3 2>err.txt; [ $? -eq 1 ] || fail "no template"
+grep -q "no installation template at $dir/share/xtancar/installation: give it with --template" err.txt ||
+  fail "no template message: $(cat err.txt)"
+group=$(getent group users >/dev/null && [ "$(id -u)" = 0 ] && echo users || id -gn)
+bin/xtdata new-installation New3 --template "$src/demo" --group "$group" >/dev/null || fail "--template"
+[ "$(stat -c %G New3/sessio/VexaTerm.ini)" = "$group" ] || fail "--group"
+
+# locks: nothing yet; then records of each kind, read while another
+# process holds the lock file the way a terminal does (fcntl).
+(cd New && "$x" locks) | grep -q "^no lock files" || fail "locks without LOCKS/"
+lockrec() { printf '%-15s%-11s%-8s%s%-2s%-40s%-2s%-40s\r\n' "$@"; }
+mkdir New/LOCKS
+{
+  lockrec TERMINAL1 1001 99999999 K 8 "ANNA    " 8 "ANNA    "
+  lockrec "" "" 100 " " 4 PERE 4 PERE
+  lockrec HOST2 -77 100 F 0 "" 0 ""
+} > New/LOCKS/Operador.lck
+cp New/LOCKS/Operador.lck lck.before
+python3 -c '
+import fcntl, sys, time
+f = open(sys.argv[1], "r+")
+fcntl.lockf(f, fcntl.LOCK_EX)
+print("held", flush=True)
+time.sleep(30)' New/LOCKS/Operador.lck > held.txt &
+holder=$!
+for _ in $(seq 50); do [ -s held.txt ] && break; sleep 0.1; done
+[ -s held.txt ] || fail "the lock file was not held"
+TAVROOT=$dir/New/ timeout 10 "$x" locks Operador > locks.txt || fail "locks while a terminal holds the file"
+kill "$holder"; wait "$holder" 2>/dev/null
+grep -q "Operador.lck: 3 records" locks.txt || fail "locks: count"
+grep -q '^    1  held   K  TERMINAL1        1001 .* min  "ANNA    " .. "ANNA    "$' locks.txt || fail "locks: held record"
+grep -q '^    2  free$' locks.txt || fail "locks: free record"
+grep -q '^    3  stale  F  HOST2            -77 .*(whole file)$' locks.txt || fail "locks: stale record"
+cmp -s lck.before New/LOCKS/Operador.lck || fail "locks changed the lock file"
+(cd New && "$x" locks) | grep -q "Operador.lck: 3 records" || fail "locks of the current directory"
+
+# Progress: never when standard error is not a terminal; on a terminal
+# (script's pseudo-terminal) a line redrawn with carriage returns.
+awk 'BEGIN { for (i = 0; i < 60000; i++) { printf "@%d\n0000:", i + 1; s = sprintf("%08d%09d", i, i)
+             for (j = 1; j <= 16; j++) printf " %02X", 48 + substr(s, j, 1); printf "\n0010: %02X\n", 48 + substr(s, 17, 1) } }' > big.txt
+"$x" create Big Op.xdf >/dev/null && "$x" load Big big.txt 2>err.txt >/dev/null || fail "load a large file"
+grep -q $'\r' err.txt && fail "progress written to a file"
+"$x" dump Big 2>err.txt >/dev/null && ! grep -q $'\r' err.txt || fail "progress of dump written to a file"
+"$x" create Big2 Op.xdf >/dev/null
+script -qec "$x load Big2 big.txt" /dev/null > tty.txt || fail "load on a terminal"
+grep -aq $'\r[0-9]*/60000 records loaded ([0-9]*%), [0-9]*/s, [0-9:]* left' tty.txt || fail "no progress on a terminal"
+grep -aq $'\r *\r60000 records loaded into Big2.dat' tty.txt || fail "the progress line not cleared"
+script -qec "$x copy Big Big3 >/dev/null" /dev/null | grep -aq "records copied (" || fail "no progress of copy"
+
+# The new installation works at once: the form stores an operator in it
+# (making the operator file), and the lock is freed.
+rm -r New/LOCKS
+command -v tmux >/dev/null || fail "tmux is not installed"
+sock="xtdata-tool-$$"
+tm() { tmux -u -L "$sock" "$@"; }
+screen_has() {
+  for _ in $(seq 50); do tm capture-pane -p -t a | grep -q "$1" && return 0; sleep 0.1; done
+  return 1
+}
+tm new-session -d -s a -x 80 -y 25 "bash --norc --noprofile -i" || fail "tmux did not start"
+tm send-keys -t a -l "umask 002; cd $dir/New && TAVROOT=$dir/New/ TAVTMP=$dir/New/sessio/ $build/xtancar; echo EXIT=\$?"
+tm send-keys -t a Enter
+screen_has "Codi d'operador:" || { tm kill-server; fail "the form did not start in the new installation"; }
+tm send-keys -t a -l PAU; tm send-keys -t a Enter
+screen_has "Text de l'operador:" && tm send-keys -t a -l "Pau V" && tm send-keys -t a Enter
+sleep 0.5; tm send-keys -t a Enter
+screen_has "Text de l'operador:   Pau V" || { tm kill-server; fail "the operator was not stored"; }
+tm send-keys -t a Escape
+screen_has "EXIT=0" || { tm kill-server; fail "the form did not end"; }
+tm kill-server
+(cd New && "$x" dump Operador 2>/dev/null) | grep -q "PAU     Pau V" || fail "the operator file of the new installation"
+[ "$(stat -c %G New/Operador.dat)" = "$(id -gn)" ] && [ -n "$(find New/Operador.dat -perm -0660)" ] ||
+  fail "the operator file is not the installation group's"
+(cd New && "$x" locks Operador) | grep -q '^    1  free$' || fail "the operator's lock not freed"
+
 # The generated demo dictionary is the one in the source tree.
 cd "$src"
 "$x" dictionary "$dir/Operador.xdf" --record 17 --key 0:8:string >/dev/null
