@@ -54,8 +54,11 @@ bool installFile(FileSystem& fs, const std::string& work, const std::string& tar
                  bool replace) {
   (void)fs.removeFile(work);
   BinaryFile file;
-  bool ok = file.open(fs, work, BinaryFile::Mode::CreateNew).ok() && file.writeAt(0, content).ok() &&
-            file.copyModeAndGroupFrom(target).ok() && file.sync().ok();
+  // The work file takes the target's mode and group before the content is
+  // written, so the new hashes are never readable by more users than the
+  // old ones were.
+  bool ok = file.open(fs, work, BinaryFile::Mode::CreateNew).ok() && file.copyModeAndGroupFrom(target).ok() &&
+            file.writeAt(0, content).ok() && file.sync().ok();
   file.close();
   if (ok) ok = replace ? fs.renamePath(work, target, true).ok() : renameFile(fs, work, target) == 0;
   if (!ok) (void)fs.removeFile(work);

@@ -178,6 +178,48 @@ TEST_F(AccessFiles, ReplacementKeepsTheModeOfTheOldFile) {
   EXPECT_EQ(after.st_gid, before.st_gid);
 }
 
+// The new hashes are never in a file more readable than the old one: the
+// work file has the old file's mode before anything is written to it.
+TEST_F(AccessFiles, TheWorkFileHasTheOldModeBeforeTheHashesGoIn) {
+  struct ModeAtWrite : FileHandle {
+    std::unique_ptr<FileHandle> inner;
+    std::string path;
+    std::vector<unsigned>* modes;
+    int64_t size() const override { return inner->size(); }
+    std::string readAt(int64_t pos, size_t n) const override { return inner->readAt(pos, n); }
+    FileResult writeAt(int64_t pos, std::string_view data) override {
+      struct stat st {};
+      modes->push_back(::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0);
+      return inner->writeAt(pos, data);
+    }
+    FileResult truncate(int64_t length) override { return inner->truncate(length); }
+    FileResult sync() override { return inner->sync(); }
+    FileResult copyModeAndGroupFrom(std::string_view from) override { return inner->copyModeAndGroupFrom(from); }
+  };
+  struct Watching : PosixFileSystem {
+    std::vector<unsigned> modes;
+    FileResult open(std::string_view path, OpenMode mode, bool exclusive, std::unique_ptr<FileHandle>& file) override {
+      FileResult r = PosixFileSystem::open(path, mode, exclusive, file);
+      if (r.ok() && path.ends_with("PWD.TMP")) {
+        auto watched = std::make_unique<ModeAtWrite>();
+        watched->inner = std::move(file);
+        watched->path = nativePath(path);
+        watched->modes = &modes;
+        file = std::move(watched);
+      }
+      return r;
+    }
+  } watching;
+  dir.write(".HTPASSWD", "bob:h\r\n");
+  ASSERT_EQ(::chmod((dir / ".HTPASSWD").c_str(), 0600), 0);
+  const mode_t old = ::umask(022);
+  const AccessStatus status = rewriteAccessFiles(system, watching, dir.path(), "ADMIN", "ADMIN", false);
+  ::umask(old);
+  ASSERT_EQ(status, AccessStatus::Ok);
+  ASSERT_FALSE(watching.modes.empty());
+  for (unsigned mode : watching.modes) EXPECT_EQ(mode, 0600u);
+}
+
 // The work files' names in the shared directory may already be taken, by
 // a leftover or by a link planted to another file: that file is never
 // written, the rewrite goes on.
