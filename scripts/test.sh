@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the unit, scenario and terminal
-# tests; the Debian package, with the terminal and web-server tests on what
-# it installs; the Windows build with its unit tests under Wine; static analysis
+# tests; the Windows build with its unit tests under Wine; the Debian
+# package, with the terminal and web-server tests on what it installs, and
+# the Windows archive; static analysis
 # (clang-tidy, cppcheck); the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer; and every fuzz target for a bounded time
 # (FUZZ_SECONDS, default 60 each).
@@ -23,6 +24,9 @@ step "tests"
 
 if [ "${XT_QUICK:-0}" = 1 ]; then exit 0; fi
 
+step "Windows build and tests under Wine"
+scripts/build-windows.sh --tests build-win
+
 step "Debian package"
 # The packages from a clean Release build (scripts/package.sh; lintian's
 # errors fail it), then the terminal test on the programs and the template
@@ -34,9 +38,13 @@ root=build-packages/root
 dpkg -x build-packages/xtancar_*_"$(dpkg --print-architecture)".deb "$root"
 XT_TEMPLATE_DIR=$PWD/$root/usr/share/xtancar/installation bash tests/scripts/form_terminal.sh "$root/usr/bin"
 bash tests/scripts/intranet_apache.sh build "$root/usr/share/xtancar/apache/xtancar-intranet.conf"
-
-step "Windows build and tests under Wine"
-scripts/build-windows.sh --tests build-win
+# The unpacked xtdata finds the template beside it; a second call is refused.
+rm -rf build-packages/new && "$root/usr/bin/xtdata" new-installation build-packages/new >/dev/null
+[ -f build-packages/new/FORMS/XTANCAR.JPN ] && [ -d build-packages/new/sessio ] ||
+  { echo "new-installation laid out no form or session"; exit 1; }
+if "$root/usr/bin/xtdata" new-installation build-packages/new 2>/dev/null; then
+  echo "new-installation did not refuse an existing installation"; exit 1
+fi
 
 step "static analysis"
 scripts/static-analysis.sh build
