@@ -10,14 +10,7 @@ namespace xt {
 
 namespace {
 
-// The fields of a lock record (data/record_locks.h has the layout).
-constexpr size_t kNameAt = 0, kNameSize = 15;
-constexpr size_t kOwnerAt = 15, kOwnerSize = 11;
-constexpr size_t kStampAt = 26, kStampSize = 8;
-constexpr size_t kTypeAt = 34;
-constexpr size_t kFirstLengthAt = 35, kFirstKeyAt = 37;
-constexpr size_t kLastLengthAt = 77, kLastKeyAt = 79;
-constexpr size_t kLengthSize = 2, kKeySize = 40;
+using namespace lock_field;
 
 std::string trimmed(std::string_view s) {
   const size_t first = s.find_first_not_of(' ');

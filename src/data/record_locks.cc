@@ -16,14 +16,7 @@ namespace xt {
 
 namespace {
 
-// Field offsets and sizes of a lock record.
-constexpr size_t kNameAt = 0, kNameSize = 15;
-constexpr size_t kOwnerAt = 15, kOwnerSize = 11;
-constexpr size_t kStampAt = 26, kStampSize = 8;
-constexpr size_t kTypeAt = 34;
-constexpr size_t kFirstLengthAt = 35, kFirstKeyAt = 37;
-constexpr size_t kLastLengthAt = 77, kLastKeyAt = 79;
-constexpr size_t kLengthSize = 2, kKeySize = 40;
+using namespace lock_field;
 
 void setField(std::string& record, size_t at, size_t size, std::string_view value) {
   record.replace(at, size, fitText(value, size));

@@ -15,6 +15,7 @@
 // name (15 bytes): 19 bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -25,6 +26,17 @@ namespace xt {
 struct DataFiles;
 
 constexpr int kLockRecordSize = 121;
+// Field offsets and sizes inside a lock record: computer name, owner id,
+// minutes stamp, type, and the first and last key with their lengths.
+namespace lock_field {
+constexpr size_t kNameAt = 0, kNameSize = 15;
+constexpr size_t kOwnerAt = 15, kOwnerSize = 11;
+constexpr size_t kStampAt = 26, kStampSize = 8;
+constexpr size_t kTypeAt = 34;
+constexpr size_t kFirstLengthAt = 35, kFirstKeyAt = 37;
+constexpr size_t kLastLengthAt = 77, kLastKeyAt = 79;
+constexpr size_t kLengthSize = 2, kKeySize = 40;
+}  // namespace lock_field
 constexpr int kLockIdentitySize = 19;
 constexpr int kStaleLockMinutes = 30;
 
