@@ -116,50 +116,8 @@ fresh_install() {
   "$source_dir/scripts/install-demo.sh" "$linux" "$work/$1" >/dev/null || fail "install-demo failed"
   echo "$work/$1"
 }
-# "text|level" of operator $2 as the Linux xtdata reads the file.
-record() {
-  "$linux/xtdata" dump "$1/Operador" 2>/dev/null | awk -v code="$2" '
-    /^@/ { c = ""; t = "" }
-    /^0000:/ { c = substr($0, 56, 8); t = substr($0, 64, 8); sub(/ +$/, "", c) }
-    /^0010:/ { if (c == code) print t "|" $2 }'
-}
-expect_record() {
-  local got; got=$(record "$1" "$2")
-  [ "$got" = "$3" ] || fail "record $2 is '$got', expected '$3' (${4:-})"
-}
-# Exactly one .HTPASSWD line for $2, ending in CR LF, whose apr1 hash
-# checks against the code (the demo's password).
-expect_htpasswd() {
-  local lines hash salt
-  lines=$(grep -ac "^$2:" "$1/.HTPASSWD")
-  [ "$lines" = 1 ] || fail ".HTPASSWD has $lines lines for $2"
-  hash=$(grep -a "^$2:" "$1/.HTPASSWD")
-  [ "${hash: -1}" = $'\r' ] || fail ".HTPASSWD line of $2 does not end in CR LF"
-  hash=${hash%$'\r'}
-  hash=${hash#*:}
-  salt=$(echo "$hash" | cut -d'$' -f3)
-  [ "$(openssl passwd -apr1 -salt "$salt" "$2")" = "$hash" ] || fail "the .HTPASSWD hash of $2 does not check"
-}
-expect_no_htpasswd() { ! grep -aq "^$2:" "$1/.HTPASSWD" || fail ".HTPASSWD still has a line for $2"; }
-expect_log() {
-  local got; got=$(cat -A "$1/db.log" 2>/dev/null | tr '\n' '/')
-  [ "$got" = "$2" ] || fail "db.log is '$got', expected '$2'"
-}
-log_insert=' 52            2             0 ^M$/'
-log_update=' 52            3             0 ^M$/'
-# The held lock records of the operator file (121-byte records, the type
-# at offset 34, the key at 37) as "type key/".
-held_locks() {
-  local f=$1/LOCKS/Operador.lck size i type
-  [ -f "$f" ] || return 0
-  size=$(stat -c %s "$f")
-  ((size % 121 == 0)) || fail "lock file of $size bytes, not whole 121-byte records"
-  for ((i = 0; i < size / 121; i++)); do
-    type=$(dd if="$f" bs=1 skip=$((i * 121 + 34)) count=1 2>/dev/null)
-    [ "$type" = " " ] || echo "$type $(dd if="$f" bs=1 skip=$((i * 121 + 37)) count=8 2>/dev/null | sed 's/ *$//')"
-  done | tr '\n' '/'
-}
-expect_locks() { [ "$(held_locks "$1")" = "$2" ] || fail "held locks '$(held_locks "$1")', expected '$2' (${3:-})"; }
+xtdata=$linux/xtdata
+source "$source_dir/tests/installation_checks.sh"
 
 # Code $2 with text $3 in terminal $1; Right on the level makes it
 # RESTRINGIT.
@@ -208,7 +166,7 @@ windows_console() {
   expect_record "$inst" PAU "Pau V   |01" "stored"
   expect_log "$inst" "$log_insert$log_update"
   expect_locks "$inst" "" "after storing"
-  expect_htpasswd "$inst" PAU
+  expect_htpasswd "$inst" PAU >/dev/null
 
   # The list, box drawing and all; Down twice picks MARIA, whose text is
   # typed over.
@@ -227,7 +185,7 @@ windows_console() {
   keys a Enter Enter
   in_group1 a
   expect_record "$inst" MARIA "Maria W |00" "edited"
-  expect_htpasswd "$inst" MARIA
+  expect_htpasswd "$inst" MARIA >/dev/null
 
   # F8 and S delete PAU: the record, its .HTPASSWD line and its lock go.
   typed a PAU
@@ -285,8 +243,8 @@ both_builds() {
   in_group1 w
   leave_form w
   expect_record "$inst" LIN1 "Canviat |01" "changed from Windows"
-  expect_htpasswd "$inst" WIN1
-  expect_htpasswd "$inst" LIN1
+  expect_htpasswd "$inst" WIN1 >/dev/null
+  expect_htpasswd "$inst" LIN1 >/dev/null
   [ "$(cut -d: -f1 "$inst/.HTPASSWD" | tr '\n' ' ')" = "ADMIN JORDI MARIA NURIA PERE WIN1 LIN1 " ] ||
     fail ".HTPASSWD users: $(cut -d: -f1 "$inst/.HTPASSWD" | tr '\n' ' ')"
   expect_log "$inst" "$log_insert$log_update$log_insert$log_update$log_update"
@@ -343,7 +301,7 @@ on_the_server() {
   leave_form l
   [ "$(cd "$inst" && TAVROOT="$inst/" "$linux/xtdata" dump server:Operador 2>/dev/null | grep -c '^@')" = 6 ] ||
     fail "the server does not hold the six operators"
-  expect_htpasswd "$inst" WIN1
+  expect_htpasswd "$inst" WIN1 >/dev/null
   psql "$pg_base" -qc "DROP SCHEMA $schema CASCADE" >/dev/null 2>&1
 }
 
